@@ -1,0 +1,54 @@
+// Runs a built program as a person or a script would: arguments, standard
+// input, the virtual printer's script, the time scale; then gives back the
+// exit code, the exact bytes of standard output and the trace of library
+// calls.
+//
+// The programs are looked for in TALMER_E2E_BINDIR (default: this build's
+// bin folder). TALMER_E2E_RUNNER, when set, is put before the program (for
+// example "wine" for the Windows build) and TALMER_E2E_EXE_SUFFIX after its
+// name (".exe"); the output's CR LF line ends are then read as LF.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+struct Run {
+  std::string program;            ///< "fiscal_menu", ...
+  std::vector<std::string> args;
+  std::string input;              ///< standard input; closed after it
+  std::string script;             ///< the virtual printer's script, UTF-8
+  std::vector<std::pair<std::string, std::string>> env; ///< more variables
+  unsigned timeScale = 1000;      ///< TALMER_SIM_TIMESCALE
+  double timeoutSeconds = 60;     ///< real seconds before the run is killed
+};
+
+struct Result {
+  int exitCode = -1;    ///< -1 when killed by a signal or the time-out
+  std::string out;      ///< standard output: code page 1250 bytes
+  std::string err;      ///< standard error
+  std::vector<std::string> trace; ///< library calls, one a line (UTF-8)
+  double seconds = 0;   ///< real time the run took
+};
+
+Result run(const Run &run);
+
+/// A UTF-8 literal as the code page 1250 bytes that the programs print.
+std::string cp1250(std::string_view utf8);
+
+/// The trace lines that start with one of the given function names, for
+/// comparing the part of a trace that a test is about.
+std::vector<std::string> callsOf(const Result &result,
+                                 const std::vector<std::string> &functions);
+
+/// The trace lines that belong to requests: creation, pushed parameters,
+/// post, wait, status, response fields and destruction, in order.
+std::vector<std::string> requestCalls(const Result &result);
+
+/// Lines of text, for readable comparisons of output.
+std::vector<std::string> lines(std::string_view text);
+
+} // namespace e2e

@@ -1,0 +1,49 @@
+// The operating-system services that the programs and the virtual printer
+// use, behind plain functions. One implementation per system:
+// platform_posix.cpp (stand-ins for the Windows services) and
+// platform_win32.cpp (the real ones).
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+namespace platform {
+
+/// Starts Windows Sockets, version 2.0. True on success. The POSIX stand-in
+/// fails when the environment variable TALMER_SIM_SOCKETS is "fail".
+bool startSockets();
+
+/// Shows a message box with an OK button (MessageBoxA, MB_OK). The POSIX
+/// stand-in writes "caption: text" and a line feed to standard error.
+void showErrorBox(const char *text, const char *caption);
+
+/// The time scale N of TALMER_SIM_TIMESCALE (a whole number, default 1):
+/// every pause and wait lasts 1/N of its nominal time.
+std::uint32_t timeScale();
+
+/// Sleeps for a nominal number of milliseconds, scaled. Pauses shorter than
+/// the system can sleep are added up and slept together, so that many short
+/// pauses still take their scaled total and no more.
+void sleepMs(std::uint32_t nominalMs);
+
+/// An event object: manual reset, signalled on status changes. On Windows a
+/// Win32 event HANDLE.
+using Event = void *;
+
+enum class WaitResult { Signalled, TimedOut, Failed };
+
+Event createEvent();
+void destroyEvent(Event event);
+void setEvent(Event event);
+/// ResetEvent. False for a null event.
+bool resetEvent(Event event);
+/// WaitForSingleObject with a nominal time-out, scaled. A null event fails at
+/// once.
+WaitResult waitForEvent(Event event, std::uint32_t nominalMs);
+
+/// The local time now (localtime of the current calendar time). The
+/// environment variable TALMER_SIM_LOCALTIME ("YYYY-MM-DD HH:MM:SS") fixes
+/// it, so that tests see a known time.
+std::tm localTimeNow();
+
+} // namespace platform
