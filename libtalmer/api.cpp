@@ -1,0 +1,2 @@
+// Placeholder until the library's calls land.
+#include "connection/talmer.h"

@@ -1,0 +1,2 @@
+// Placeholder until the printer model lands.
+#include "libtalmer/printer.h"
