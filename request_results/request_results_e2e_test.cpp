@@ -1,0 +1,1 @@
+#include "e2e/harness.h"
