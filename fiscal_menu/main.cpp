@@ -1,8 +1,12 @@
+// fiscal_menu: an interactive menu of nineteen fiscal scenarios.
 #include "connection/frame.h"
+#include "fiscal_menu/menu.h"
 
 namespace {
 
-void body(DeviceHandle, Device) {}
+void body(DeviceHandle, Device device) {
+  fiscal_menu::runMenu(device);
+}
 
 } // namespace
 
