@@ -1,0 +1,231 @@
+#include "e2e/harness.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/cp1250.h"
+
+extern char **environ;
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string fromEnvironment(const char *name, const char *fallback) {
+  const char *value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+std::string readFile(const fs::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const fs::path &path, const std::string &text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string withoutCarriageReturns(const std::string &text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+      out += text[i];
+  return out;
+}
+
+// A temporary folder for one run, removed with it.
+struct TempFolder {
+  fs::path path;
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "talmer-e2e-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+      std::abort();
+    path = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+};
+
+// The environment of the program: ours without the virtual printer's
+// variables, then the run's.
+std::vector<std::string> environmentFor(const Run &run, const TempFolder &folder,
+                                        bool withScript) {
+  std::vector<std::string> env;
+  for (char **entry = environ; *entry != nullptr; ++entry)
+    if (std::strncmp(*entry, "TALMER_", 7) != 0)
+      env.emplace_back(*entry);
+  env.push_back("TALMER_SIM_TRACE=" + (folder.path / "trace.txt").string());
+  env.push_back("TALMER_SIM_TIMESCALE=" + std::to_string(run.timeScale));
+  if (withScript)
+    env.push_back("TALMER_SIM_SCRIPT=" + (folder.path / "script.txt").string());
+  for (const auto &[name, value] : run.env)
+    env.push_back(name + "=" + value);
+  return env;
+}
+
+std::vector<char *> pointersTo(std::vector<std::string> &texts) {
+  std::vector<char *> pointers;
+  for (std::string &text : texts)
+    pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+} // namespace
+
+Result run(const Run &run) {
+  TempFolder folder;
+  const bool withScript = !run.script.empty();
+  if (withScript)
+    writeFile(folder.path / "script.txt", run.script);
+
+  const std::string binDir = fromEnvironment("TALMER_E2E_BINDIR", TALMER_E2E_DEFAULT_BINDIR);
+  const std::string runner = fromEnvironment("TALMER_E2E_RUNNER", "");
+  const std::string suffix = fromEnvironment("TALMER_E2E_EXE_SUFFIX", "");
+  std::vector<std::string> argv;
+  if (!runner.empty())
+    argv.push_back(runner);
+  argv.push_back((fs::path(binDir) / (run.program + suffix)).string());
+  argv.insert(argv.end(), run.args.begin(), run.args.end());
+  std::vector<std::string> env = environmentFor(run, folder, withScript);
+  std::vector<char *> argvPointers = pointersTo(argv);
+  std::vector<char *> envPointers = pointersTo(env);
+
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
+    std::abort();
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child < 0)
+    std::abort();
+  if (child == 0) {
+    setpgid(0, 0);
+    dup2(in[0], STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+      ::close(fd);
+    if (chdir(folder.path.c_str()) != 0)
+      _exit(126);
+    execve(argvPointers[0], argvPointers.data(), envPointers.data());
+    if (!runner.empty())
+      execvpe(argvPointers[0], argvPointers.data(), envPointers.data());
+    _exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  signal(SIGPIPE, SIG_IGN);
+
+  // Feeds standard input and collects both outputs until the program closes
+  // them, or kills it when the time is up.
+  Result result;
+  std::size_t fed = 0;
+  int inFd = in[1];
+  if (run.input.empty()) {
+    ::close(inFd);
+    inFd = -1;
+  }
+  const auto deadline =
+      start + std::chrono::milliseconds(static_cast<long>(run.timeoutSeconds * 1000));
+  bool killed = false;
+  for (int open = 2; open > 0;) {
+    pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      kill(-child, SIGKILL);
+      killed = true;
+      break;
+    }
+    if (poll(fds, inFd >= 0 ? 3 : 2, static_cast<int>(left.count())) < 0)
+      continue;
+    for (int k = 0; k < 2; ++k) {
+      if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR)))
+        continue;
+      char buffer[4096];
+      const ssize_t got = read(fds[k].fd, buffer, sizeof buffer);
+      if (got <= 0) {
+        ::close(fds[k].fd);
+        (k == 0 ? out[0] : err[0]) = -1;
+        --open;
+      } else {
+        (k == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(got));
+      }
+    }
+    if (inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      const ssize_t put = write(inFd, run.input.data() + fed, run.input.size() - fed);
+      if (put > 0)
+        fed += static_cast<std::size_t>(put);
+      if (put < 0 || fed == run.input.size()) {
+        ::close(inFd);
+        inFd = -1;
+      }
+    }
+  }
+  for (int fd : {inFd, out[0], err[0]})
+    if (fd >= 0)
+      ::close(fd);
+  int status = 0;
+  waitpid(child, &status, 0);
+  result.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.exitCode = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (!suffix.empty())
+    result.out = withoutCarriageReturns(result.out);
+  result.trace = lines(withoutCarriageReturns(readFile(folder.path / "trace.txt")));
+  return result;
+}
+
+std::string cp1250(std::string_view utf8) { return cp1250::fromUtf8(utf8); }
+
+std::vector<std::string> callsOf(const Result &result,
+                                 const std::vector<std::string> &functions) {
+  std::vector<std::string> calls;
+  for (const std::string &line : result.trace)
+    for (const std::string &function : functions)
+      if (line.starts_with(function + "(")) {
+        calls.push_back(line);
+        break;
+      }
+  return calls;
+}
+
+std::vector<std::string> requestCalls(const Result &result) {
+  return callsOf(result, {"FPD_CreateRequest", "FPD_CreateRequestEx", "FPD_PushRequestParam",
+                          "FPD_PostRequest", "FPD_WaitForRequestCompleted",
+                          "FPD_GetRequestStatus", "FPD_GetResponseValue",
+                          "FPD_GetResponseValueCount", "FPD_PopResponseValue",
+                          "FPD_DestroyRequest", "FPD_GetResponseCount",
+                          "FPD_GetNextResponse"});
+}
+
+std::vector<std::string> lines(std::string_view text) {
+  std::vector<std::string> result;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    result.emplace_back(text.substr(0, end));
+    if (end == std::string_view::npos)
+      break;
+    text.remove_prefix(end + 1);
+  }
+  return result;
+}
+
+} // namespace e2e

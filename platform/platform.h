@@ -41,6 +41,10 @@ bool resetEvent(Event event);
 /// once.
 WaitResult waitForEvent(Event event, std::uint32_t nominalMs);
 
+/// Prepares standard output for code page 1250 text. True when the text must
+/// be shown as UTF-8 instead: standard output is a terminal that shows UTF-8.
+bool prepareConsoleOutput();
+
 /// The local time now (localtime of the current calendar time). The
 /// environment variable TALMER_SIM_LOCALTIME ("YYYY-MM-DD HH:MM:SS") fixes
 /// it, so that tests see a known time.
