@@ -1,0 +1,58 @@
+// The part of the platform layer that is the same on every system: the time
+// scale, the carry of short pauses and the fixed local time of the tests.
+#include "platform/platform.h"
+#include "platform/platform_system.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace platform {
+
+namespace detail {
+
+std::chrono::nanoseconds scaled(std::uint32_t nominalMs) {
+  return std::chrono::nanoseconds(static_cast<std::int64_t>(nominalMs) * 1000000 /
+                                  timeScale());
+}
+
+} // namespace detail
+
+std::uint32_t timeScale() {
+  static const std::uint32_t scale = [] {
+    const char *text = std::getenv("TALMER_SIM_TIMESCALE");
+    if (text == nullptr) return 1u;
+    char *end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 10);
+    return end != text && *end == '\0' && value >= 1 && value <= 1000000
+               ? static_cast<std::uint32_t>(value)
+               : 1u;
+  }();
+  return scale;
+}
+
+void sleepMs(std::uint32_t nominalMs) {
+  // What is owed is slept once it reaches a millisecond; oversleeping is
+  // credited to the next pauses.
+  thread_local std::chrono::nanoseconds owed{0};
+  owed += detail::scaled(nominalMs);
+  if (owed < std::chrono::milliseconds(1)) return;
+  const auto start = std::chrono::steady_clock::now();
+  detail::systemSleep(owed);
+  owed -= std::chrono::steady_clock::now() - start;
+}
+
+std::tm localTimeNow() {
+  std::tm now{};
+  if (const char *fixed = std::getenv("TALMER_SIM_LOCALTIME")) {
+    if (std::sscanf(fixed, "%d-%d-%d %d:%d:%d", &now.tm_year, &now.tm_mon, &now.tm_mday,
+                    &now.tm_hour, &now.tm_min, &now.tm_sec) == 6) {
+      now.tm_year -= 1900;
+      now.tm_mon -= 1;
+      now.tm_isdst = -1;
+      return now;
+    }
+  }
+  return detail::systemLocalTime(std::time(nullptr));
+}
+
+} // namespace platform
