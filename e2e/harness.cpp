@@ -193,6 +193,8 @@ Result run(const Run &run) {
   return result;
 }
 
+bool windowsBuild() { return fromEnvironment("TALMER_E2E_EXE_SUFFIX", "") == ".exe"; }
+
 std::string cp1250(std::string_view utf8) { return cp1250::fromUtf8(utf8); }
 
 std::vector<std::string> callsOf(const Result &result,

@@ -36,6 +36,11 @@ struct Result {
 
 Result run(const Run &run);
 
+/// True when the programs under test are the Windows build (TALMER_E2E_EXE_SUFFIX
+/// is ".exe", for example under Wine). Tests of the POSIX stand-ins, such as
+/// TALMER_SIM_SOCKETS=fail, skip there: that build calls the real services.
+bool windowsBuild();
+
 /// A UTF-8 literal as the code page 1250 bytes that the programs print.
 std::string cp1250(std::string_view utf8);
 
