@@ -1,9 +1,9 @@
 #include "libtalmer/status_codes.h"
 
+#include "platform/cp1250.h"
+
 #include <map>
 #include <string>
-
-#include "platform/cp1250.h"
 
 namespace talmer {
 namespace {
@@ -38,6 +38,8 @@ constexpr Description kDescriptions[] = {
     {kReportWithOpenReceipt, "Raport niemożliwy przy otwartej transakcji"},
     {kReversedDates, "Data początkowa późniejsza niż końcowa"},
     {kWrongSequence, "Rozkaz niedozwolony w tym stanie drukarki"},
+    {kPaymentMismatch, "Kwota zapłacona różna od sumy wpłat"},
+    {kBadTaxNumber, "Błędny numer NIP nabywcy"},
     {kInvalidArgument, "Błędny argument wywołania"},
     {kInvalidHandle, "Nieprawidłowy uchwyt"},
     {kWaitNoResponse, "Brak odpowiedzi drukarki w zadanym czasie"},

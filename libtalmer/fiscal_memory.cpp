@@ -1,0 +1,230 @@
+#include "libtalmer/fiscal_memory.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <sstream>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "libtalmer/status_codes.h"
+#include "platform/cp1250.h"
+
+namespace talmer {
+namespace {
+
+constexpr const char *kMagic = "talmer-fiscal-memory 1";
+
+std::uint64_t checksum(std::string_view text) {
+  std::uint64_t hash = 1469598103934665603ull; // FNV-1a
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+// A code page 1250 text as one line of UTF-8, with backslash escapes.
+std::string escape(const std::string &cp1250Text) {
+  std::string out;
+  for (char c : cp1250::toUtf8(cp1250Text)) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool unescape(std::string_view text, std::string *cp1250Text) {
+  std::string utf8;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      utf8 += text[i];
+    } else if (i + 1 < text.size() && text[i + 1] == '\\') {
+      utf8 += '\\';
+      ++i;
+    } else if (i + 3 < text.size() && text[i + 1] == 'x') {
+      unsigned value = 0;
+      if (std::sscanf(std::string(text.substr(i + 2, 2)).c_str(), "%2X", &value) != 1)
+        return false;
+      utf8 += static_cast<char>(value);
+      i += 3;
+    } else {
+      return false;
+    }
+  }
+  *cp1250Text = cp1250::fromUtf8(utf8);
+  return true;
+}
+
+void writeTotals(std::ostringstream &out, const Totals &t) {
+  out << t.receipts << ' ' << t.invoices << ' ' << t.cancelled;
+  for (long long g : t.gross)
+    out << ' ' << g;
+  for (long long v : t.vat)
+    out << ' ' << v;
+}
+
+bool readTotals(std::istringstream &in, Totals *t) {
+  in >> t->receipts >> t->invoices >> t->cancelled;
+  for (long long &g : t->gross)
+    in >> g;
+  for (long long &v : t->vat)
+    in >> v;
+  return !in.fail();
+}
+
+bool atEnd(std::istringstream &in) {
+  in >> std::ws;
+  return !in.fail() && in.eof();
+}
+
+bool parseLine(const std::string &line, FiscalMemory *m) {
+  std::istringstream in(line);
+  std::string key;
+  in >> key;
+  const std::size_t space = line.find(' ');
+  const std::string_view rest = space == std::string::npos
+                                    ? std::string_view()
+                                    : std::string_view(line).substr(space + 1);
+  if (key == "clock-offset") {
+    in >> m->clockOffset;
+  } else if (key == "receipt-number") {
+    in >> m->receiptNumber;
+  } else if (key == "report-number") {
+    in >> m->reportNumber;
+  } else if (key == "rates") {
+    for (int &r : m->rates)
+      in >> r;
+  } else if (key == "day") {
+    if (!readTotals(in, &m->day)) return false;
+  } else if (key == "header") {
+    std::string text;
+    if (!unescape(rest, &text)) return false;
+    m->header.push_back(text);
+    return m->header.size() <= kHeaderLines;
+  } else if (key == "footer") {
+    std::size_t index = kFooterLines;
+    in >> index;
+    const std::size_t at = rest.find(' ');
+    if (in.fail() || index >= kFooterLines || at == std::string_view::npos)
+      return false;
+    return unescape(rest.substr(at + 1), &m->footer[index]);
+  } else if (key == "barcode") {
+    in >> m->barcode;
+  } else if (key == "record") {
+    DailyRecord r;
+    in >> r.number >> r.date;
+    for (int &rate : r.rates)
+      in >> rate;
+    if (!readTotals(in, &r.totals)) return false;
+    m->records.push_back(r);
+  } else {
+    return false;
+  }
+  return atEnd(in);
+}
+
+} // namespace
+
+std::string serializeMemory(const FiscalMemory &m) {
+  std::ostringstream out;
+  out << kMagic << '\n';
+  out << "clock-offset " << m.clockOffset << '\n';
+  out << "receipt-number " << m.receiptNumber << '\n';
+  out << "report-number " << m.reportNumber << '\n';
+  out << "rates";
+  for (int r : m.rates)
+    out << ' ' << r;
+  out << "\nday ";
+  writeTotals(out, m.day);
+  out << '\n';
+  for (const std::string &line : m.header)
+    out << "header " << escape(line) << '\n';
+  for (std::size_t i = 0; i < m.footer.size(); ++i)
+    if (!m.footer[i].empty())
+      out << "footer " << i << ' ' << escape(m.footer[i]) << '\n';
+  if (!m.barcode.empty()) out << "barcode " << m.barcode << '\n';
+  for (const DailyRecord &r : m.records) {
+    out << "record " << r.number << ' ' << r.date;
+    for (int rate : r.rates)
+      out << ' ' << rate;
+    out << ' ';
+    writeTotals(out, r.totals);
+    out << '\n';
+  }
+  std::string text = out.str();
+  char sum[40];
+  std::snprintf(sum, sizeof sum, "checksum %016" PRIx64 "\n", checksum(text));
+  return text + sum;
+}
+
+bool parseMemory(const std::string &text, FiscalMemory *memory) {
+  // The last line is the checksum of everything before it.
+  if (text.empty() || text.back() != '\n') return false;
+  const std::size_t last = text.rfind('\n', text.size() - 2);
+  if (last == std::string::npos) return false;
+  const std::string body = text.substr(0, last + 1);
+  char expected[40];
+  std::snprintf(expected, sizeof expected, "checksum %016" PRIx64 "\n", checksum(body));
+  if (text.compare(last + 1, std::string::npos, expected) != 0) return false;
+
+  FiscalMemory m;
+  m.header.clear();
+  std::istringstream lines(body);
+  std::string line;
+  if (!std::getline(lines, line) || line != kMagic) return false;
+  while (std::getline(lines, line))
+    if (!parseLine(line, &m)) return false;
+  *memory = m;
+  return true;
+}
+
+std::int32_t loadMemory(const std::string &path, FiscalMemory *memory) {
+  std::FILE *file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return errno == ENOENT ? kOk : kStateFileDamaged;
+  std::string text;
+  char chunk[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+    text.append(chunk, got);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed || !parseMemory(text, memory)) return kStateFileDamaged;
+  return kOk;
+}
+
+std::int32_t saveMemory(const std::string &path, const std::string &text) {
+  const std::string aside = path + ".new";
+  std::FILE *file = std::fopen(aside.c_str(), "wb");
+  if (file == nullptr) return kStateFileWrite;
+  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  ok = std::fflush(file) == 0 && ok;
+#ifdef _WIN32
+  ok = _commit(_fileno(file)) == 0 && ok;
+#else
+  ok = fsync(fileno(file)) == 0 && ok;
+#endif
+  ok = std::fclose(file) == 0 && ok;
+#ifdef _WIN32
+  ok = ok && MoveFileExA(aside.c_str(), path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+  ok = ok && std::rename(aside.c_str(), path.c_str()) == 0;
+#endif
+  if (!ok) std::remove(aside.c_str());
+  return ok ? kOk : kStateFileWrite;
+}
+
+} // namespace talmer
