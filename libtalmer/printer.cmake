@@ -10,4 +10,5 @@ set(TALMER_PRINTER_SOURCES
 )
 set(TALMER_PRINTER_TESTS
   printer_test.cpp
+  printer_paper_test.cpp
 )

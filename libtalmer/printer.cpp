@@ -176,10 +176,11 @@ void Model::printFooter(Printout &paper) const {
 
 void Model::printClosing(std::string_view left, bool footer, Printout &paper) {
   paper.leftRight(left, stamp());
-  if (footer)
-    printFooter(paper);
-  else
-    open_ = Open::Footer;
+  if (!footer) {
+    open_ = Open::Footer; // "trftrend" prints it
+    return;
+  }
+  printFooter(paper);
   paper.blank();
 }
 
