@@ -483,11 +483,14 @@ std::int32_t DeviceCore::modemStatus(const ModemConfig &modem) {
   if (!scripted.empty())
     return scripted[std::min<std::size_t>(query, scripted.size() - 1)];
   // An incoming call: each state is reached after its time and seen by a later
-  // query, so that a program polling once a second sees every state once.
+  // query, so that a program polling once a second sees every state once. The
+  // time allows two real milliseconds for pauses that the platform shortens
+  // to make up for oversleeping.
   constexpr std::size_t last = std::size(kIncomingStates) - 1;
   const std::size_t byQueries = std::min<std::size_t>(query, last);
+  const std::uint64_t slack = 2ull * scale_;
   const std::size_t byTime =
-      std::min<std::size_t>(nominalNow() / kIncomingStepMs, last);
+      std::min<std::size_t>((nominalNow() + slack) / kIncomingStepMs, last);
   return kIncomingStates[std::min(byQueries, byTime)];
 }
 
