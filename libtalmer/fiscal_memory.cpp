@@ -85,9 +85,11 @@ bool readTotals(std::istringstream &in, Totals *t) {
   return !in.fail();
 }
 
+// Everything of the line read, and nothing left over.
 bool atEnd(std::istringstream &in) {
-  in >> std::ws;
-  return !in.fail() && in.eof();
+  if (in.fail()) return false;
+  if (!in.eof()) in >> std::ws;
+  return in.eof();
 }
 
 bool parseLine(const std::string &line, FiscalMemory *m) {

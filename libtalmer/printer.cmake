@@ -11,4 +11,5 @@ set(TALMER_PRINTER_SOURCES
 set(TALMER_PRINTER_TESTS
   printer_test.cpp
   printer_paper_test.cpp
+  fiscal_memory_test.cpp
 )

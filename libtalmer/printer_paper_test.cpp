@@ -46,7 +46,7 @@ protected:
 };
 
 TEST_F(PaperRoll, ReceiptWithBillDiscountHeaderFooterAndBarcode) {
-  print({kHeader, kFooterLines, kBarcode});
+  print({kHeader, kFooterLinesStep, kBarcode});
   EXPECT_EQ(print(kSaleWithDiscount), R"(           Drukarka fiskalna
     T A L M E R   O R B A   X T   2
 ----------------------------------------
@@ -126,9 +126,10 @@ Faktura nr 102          2010-01-01 16:09
 }
 
 TEST_F(PaperRoll, FooterLaterCancelledReceiptAndDailyReport) {
-  print({kHeader, kFooterLines, kBarcode, kSaleWithDiscount[0], kSaleWithDiscount[1],
-         kSaleWithDiscount[2], kSaleWithDiscount[3], kSaleWithCurrency[0],
-         kSaleWithCurrency[1], kSaleWithCurrency[2], kSaleWithCurrency[3]});
+  print({kHeader, kFooterLinesStep, kBarcode, kSaleWithDiscount[0],
+         kSaleWithDiscount[1], kSaleWithDiscount[2], kSaleWithDiscount[3],
+         kSaleWithCurrency[0], kSaleWithCurrency[1], kSaleWithCurrency[2],
+         kSaleWithCurrency[3]});
   print(kInvoiceWithPersons);
   EXPECT_EQ(print({kSaleWithFooter[0],
                    kSaleWithFooter[1],

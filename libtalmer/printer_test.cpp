@@ -72,7 +72,7 @@ TEST_F(PrinterRules, AcceptsEverySampleScenarioOnItsOwn) {
       {"currency payment", kSaleWithCurrency},
       {"card payment", kSaleWithCard},
       {"footer", kSaleWithFooter},
-      {"footer lines", {kFooterLines}},
+      {"footer lines", {kFooterLinesStep}},
       {"barcode and sale", join({{kBarcode}, kSimpleSale})},
       {"header", {kHeader}},
       {"periodic report",
@@ -107,7 +107,7 @@ TEST_F(PrinterRules, AcceptsTheWholeMenuAndRequestResultsInARow) {
             kSaleWithCurrency,
             kSaleWithCard,
             kSaleWithFooter,
-            {kFooterLines, kBarcode},
+            {kFooterLinesStep, kBarcode},
             kSimpleSale,
             {kHeader},
             {{"periodicrepbydates", "fd,2010-01-01\ntd,2010-01-31\nsu,0", {}}},
@@ -403,7 +403,7 @@ TEST_F(PrinterRules, PaperOutAndCoverOpenStopPrintingAndShowInTheStatus) {
   EXPECT_EQ(printer->status().printer, 2);
   EXPECT_EQ(printer->execute(toCommand({"papfeed", "ln,1", {}})).status, kCoverOpen);
   // Queries and settings don't need paper.
-  expectAccepted(*printer, {{"rtcget", "", {}}, {"vatget", "", {}}, kFooterLines});
+  expectAccepted(*printer, {{"rtcget", "", {}}, {"vatget", "", {}}, kFooterLinesStep});
   printer->setCoverOpen(false);
   EXPECT_EQ(printer->status().global, 0);
   expectAccepted(*printer, {kSimpleSale[1], kSimpleSale[2]});

@@ -112,7 +112,7 @@ inline const std::vector<Step> kPlainReceipt = {
     {"trline", "na," + kRoll + "\nvt,0\npr,35", {}},
     {"trpayment", "ty,0\nre,0\nwa,35", {}},
     {"trend", "to,35\nfp,35", {}}};
-inline const Step kFooterLines = {
+inline const Step kFooterLinesStep = {
     "ftrinfoset",
     "lb,0",
     {{"tx", "&w&cZapraszamy ponownie\n&w&cna wielkie zakupy\n&cPA PA PA"}}};
