@@ -431,6 +431,9 @@ TEST(FiscalMenuInput, ReadingRules) {
                        R"(pt,gotówka\nps,0)"},
           {"trline", R"(na,Towar A\nvt,0\npr,10000)"},
           {"trend", "to,10000"}});
+  // The first wait of "trinit" gets no answer, the second one does.
+  const Lines awaitedTwice = through(1, kSimpleSale[0], "0", {"65539", "0"}, "0") +
+                             completed(2, {kSimpleSale[1], kSimpleSale[2]});
   const auto periodic = [](const std::string &list) {
     return completed(1, {{"periodicrepbydates", list}});
   };
@@ -448,18 +451,20 @@ TEST(FiscalMenuInput, ReadingRules) {
       {"numbers out of range do nothing", "20\n-1\n100\n0\n", "", "{}{}{}{}", {}},
       {"other characters at the prompt are passed over", "7\nx \n\nT\n0\n",
        "trinit wait 65539 times 1\n", "{}" + statusLine(0, 0) + kPrompt + "{}",
-       completed(1, kSimpleSale)},
+       awaitedTwice},
       {"Tak counts as T and leaves ak for the menu", "7\nTak\n0\n",
        "trinit wait 65539 times 1\n", "{}" + statusLine(0, 0) + kPrompt + "{}{}",
-       completed(1, kSimpleSale)},
+       awaitedTwice},
       {"dates on two lines", "16\n2010-01-01\n2010-01-31\n0\n", "",
        std::string("{}") + kDatePrompt + "{}",
        periodic(R"(fd,2010-01-01\ntd,2010-01-31\nsu,0)")},
       {"an overlong first date is cut after ten characters",
        "16\n2010-01-012010-01-31 x\n0\n", "", std::string("{}") + kDatePrompt + "{}{}",
        periodic(R"(fd,2010-01-01\ntd,2010-01-31\nsu,0)")},
-      {"words that are not dates are sent as typed", "16 abc abc\n0\n", "",
-       std::string("{}") + kDatePrompt + "{}", periodic(R"(fd,abc\ntd,abc\nsu,0)")},
+      {"words that are not dates are sent as typed, and the printer judges them",
+       "16 abc abc\n0\n", "describe 6 \"Zła data\"\n",
+       std::string("{}") + kDatePrompt + "Błąd: 6 - Zła data\n{}",
+       through(1, {"periodicrepbydates", R"(fd,abc\ntd,abc\nsu,0)"}, "0", {"0"}, "6")},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
