@@ -14,8 +14,8 @@
 
 namespace talmer {
 
-constexpr long long kMaxAmount = 9'999'999'999; ///< grosze, in any one value
-constexpr long kMaxFeedLines = 50;              ///< "papfeed" "ln": 1 to 50
+constexpr long long kMaxAmount = 999'999'999; ///< grosze, in any one value or sum
+constexpr long kMaxFeedLines = 50;            ///< "papfeed" "ln": 1 to 50
 
 /// The printer's clock to the minute.
 struct ClockTime {

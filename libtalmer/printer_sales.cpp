@@ -136,6 +136,7 @@ std::int32_t Model::trline(const Params &p, Outcome &, Printout &paper) {
   if (auto s = p.number("pr", true, 1, kMaxAmount, &price)) return s;
   if (auto s = p.quantity("il", &quantity)) return s;
   const long long computed = (price * quantity + 500) / 1000;
+  if (computed < 1 || computed > kMaxAmount) return kOutOfRange;
   value = computed;
   if (auto s = p.number("wa", false, 0, kMaxAmount, &value)) return s;
   if (value != computed) return kWrongTotal;
@@ -346,6 +347,7 @@ std::int32_t Model::trpack(const Params &p, Outcome &, Printout &paper) {
   if (auto s = p.number("pr", true, 1, kMaxAmount, &price)) return s;
   if (auto s = p.quantity("il", &quantity)) return s;
   const long long computed = (price * quantity + 500) / 1000;
+  if (computed < 1 || computed > kMaxAmount) return kOutOfRange;
   value = computed;
   if (auto s = p.number("wa", false, 0, kMaxAmount, &value)) return s;
   if (value != computed) return kWrongTotal;
