@@ -318,7 +318,8 @@ void DeviceCore::awaitExecutedLocked(std::unique_lock<std::mutex> &lock,
 }
 
 bool DeviceCore::completeLocked(const RequestState &r) const {
-  return r.executed && !r.never && (r.seenComplete || r.due <= nominalNow());
+  return r.executed && !r.never &&
+         (r.seenComplete || r.due <= r.postedAt + r.waited || r.due <= nominalNow());
 }
 
 std::int32_t DeviceCore::wait(const RequestPtr &r, std::uint32_t ms) {
@@ -328,9 +329,11 @@ std::int32_t DeviceCore::wait(const RequestPtr &r, std::uint32_t ms) {
     const RequestRule &rule = *r->rules[i];
     if (rule.kind != RequestRule::Kind::Wait) continue;
     if (rule.times != 0 && r->ruleUses[i] >= rule.times) continue;
+    // A scripted wait counts as waited, whatever it returns; only the one
+    // that runs out of time takes its time.
     ++r->ruleUses[i];
-    if (rule.code != kWaitNoResponse) return rule.code;
     r->waited += ms;
+    if (rule.code != kWaitNoResponse) return rule.code;
     lock.unlock();
     platform::sleepMs(ms);
     return rule.code;
