@@ -43,7 +43,7 @@ class FiscalMemoryFile : public ::testing::Test {
 protected:
   void SetUp() override {
     fixLocalTime("2010-01-01 16:09:30");
-    path_ = ::testing::TempDir() + "fiscal_memory_test_state.txt";
+    path_ = tempPath("state");
     std::remove(path_.c_str());
     std::remove((path_ + ".new").c_str());
   }

@@ -18,7 +18,7 @@ class PaperRoll : public ::testing::Test {
 protected:
   void SetUp() override {
     fixLocalTime("2010-01-01 16:09:30");
-    path_ = ::testing::TempDir() + "printer_paper_test_roll.txt";
+    path_ = tempPath("roll");
     std::remove(path_.c_str());
     std::int32_t error = -1;
     printer_ = Printer::open({path_, ""}, &error);

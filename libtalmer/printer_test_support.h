@@ -5,6 +5,7 @@
 #include "libtalmer/printer.h"
 
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,13 @@ inline Command toCommand(const Step &step) {
   for (const Field &f : step.pushed)
     command.params.push_back(f);
   return command;
+}
+
+/// A file name of the running test's own, so that tests may run in parallel.
+inline std::string tempPath(const std::string &what) {
+  const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
+  return ::testing::TempDir() + test->test_suite_name() + "." + test->name() + "." +
+         what;
 }
 
 /// The local time that the printer reads, fixed.
