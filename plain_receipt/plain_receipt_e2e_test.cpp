@@ -19,6 +19,10 @@ struct Case {
   std::vector<std::string> trace; ///< the calls on requests, renumbered
 };
 
+void PrintTo(const Case &c, std::ostream *os) {
+  *os << c.name;
+}
+
 class PlainReceipt : public testing::TestWithParam<Case> {};
 
 TEST_P(PlainReceipt, PrintsTheReceipt) {

@@ -141,6 +141,10 @@ struct StatusCase {
   bool sectionsRun;
 };
 
+void PrintTo(const StatusCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
 class RequestResultsStatus : public testing::TestWithParam<StatusCase> {};
 
 TEST_P(RequestResultsStatus, DecidesWhetherTheSectionsRun) {
@@ -179,6 +183,10 @@ struct SpoolCase {
   int fetched;                     ///< FPD_GetNextResponse calls
   std::vector<int> destroyedFeeds; ///< which papfeed requests, by creation order
 };
+
+void PrintTo(const SpoolCase &c, std::ostream *os) {
+  *os << c.name;
+}
 
 class RequestResultsSpool : public testing::TestWithParam<SpoolCase> {};
 
@@ -225,6 +233,14 @@ INSTANTIATE_TEST_SUITE_P(
                   50,
                   51,
                   {26}},
+        SpoolCase{"TwoFailures",
+                  "papfeed#10 status 20\n",
+                  kAnnounce + kWaiting + "Wykonano: 50\n" +
+                      failure(10, 20, "Brak papieru") + kCommand +
+                      failure(26, 4, kOutOfRange) + kCommand,
+                  50,
+                  51,
+                  {10, 26}},
         SpoolCase{"TwelfthNotCreated",
                   "papfeed#12 create fail 0x10006\n",
                   kAnnounce + "FPD_CreateRequest status: 65542" + kWaiting +
@@ -279,6 +295,10 @@ struct SectionCase {
   std::vector<std::string> trace;
 };
 
+void PrintTo(const SectionCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
 class RequestResultsSection : public testing::TestWithParam<SectionCase> {};
 
 TEST_P(RequestResultsSection, PrintsAndSends) {
@@ -320,7 +340,22 @@ std::vector<SectionCase> fieldCases() {
       {"DateMissing", 2, "rtcget no-field da\n", "Brak pola daty w wyniku rozkazu\n",
        single("rtcget",
               {kCompleted[0], kCompleted[1],
-               "FPD_GetResponseValue(request1, \"da\", 250) = 69649", kDestroyed})},
+               "FPD_GetResponseValue(request1, \"da\", 250) = 65553", kDestroyed})},
+      // Pairs in the order given; a long name comes cut to 15 characters.
+      {"VatThreeFields", 3,
+       "vatget no-fields\nvatget field va \"23\"\n"
+       "vatget field stawka_obnizona_druga \"8\"\nvatget field vc \"zwolniona\"\n",
+       cp1250("Odebrano wyniki, 3 pól\n"
+              "Pobrano pole: 'va', o wartości '23'\n"
+              "Pobrano pole: 'stawka_obnizona', o wartości '8'\n"
+              "Pobrano pole: 'vc', o wartości 'zwolniona'\n"),
+       single("vatget",
+              {kCompleted[0], kCompleted[1], "FPD_GetResponseValueCount(request1) = 3",
+               "FPD_PopResponseValue(request1, 250) = 0 -> \"va\", \"23\"",
+               "FPD_PopResponseValue(request1, 250) = 0 -> "
+               "\"stawka_obnizona\", \"8\"",
+               "FPD_PopResponseValue(request1, 250) = 0 -> \"vc\", \"zwolniona\"",
+               "FPD_PopResponseValue(request1, 250) = 65553", kDestroyed})},
       {"VatNoFields", 3, "vatget no-fields\n", "",
        single("vatget", {kCompleted[0], kCompleted[1],
                          "FPD_GetResponseValueCount(request1) = 0", kDestroyed})},
