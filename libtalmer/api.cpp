@@ -63,7 +63,8 @@ std::string result(ErrorCode code) {
   return " = " + std::to_string(code);
 }
 
-/// Writes the library's diagnostics when the handle's debug level is positive.
+/// Writes a failed call on standard error: at debug level 0 the failures of
+/// opening and dialling, at a positive level every failure.
 void diagnose(const HandlePtr &handle, const char *call, ErrorCode code) {
   if (!handle || code == 0) return;
   std::int32_t level;
@@ -71,7 +72,9 @@ void diagnose(const HandlePtr &handle, const char *call, ErrorCode code) {
     std::lock_guard<std::mutex> lock(handle->mutex);
     level = handle->debugLevel;
   }
-  if (level <= 0) return;
+  const bool serious = std::strcmp(call, "FPD_OpenDevice") == 0 ||
+                       std::strcmp(call, "FPD_ModemDial") == 0;
+  if (level < 0 || (level == 0 && !serious)) return;
   const char *text = describeStatus(code);
   std::fprintf(stderr, "libtalmer: %s: %d %s\n", call, code,
                text ? cp1250::toUtf8(text).c_str() : "");
