@@ -127,6 +127,7 @@ TEST(StatusEvent, FailingWaitsPrintTheWaitingLinesAtOnce) {
   const e2e::Result result = e2e::run(run);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, repeated(kWaiting, kPasses));
+  EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.trace, join({kOpened, eventSetUp("null"), kClosed}));
 }
 
@@ -174,6 +175,7 @@ TEST(StatusEvent, EventsAgainAndAgainEndEarly) {
   run.timeoutSeconds = 9;
   const e2e::Result result = e2e::run(run);
   EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.err, "");
   const Lines lines = e2e::lines(result.out);
   ASSERT_EQ(lines.size(), static_cast<size_t>(kPasses));
   EXPECT_EQ(lines.front(), "Printer status D: 5, P: 6");
@@ -191,6 +193,11 @@ TEST(StatusEvent, FailingStatusQueryShowsThePairUnchanged) {
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out,
             "Printer status D: 0, P: 0\n" + repeated(kWaiting, kPasses - 1));
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.trace, join({kOpened,
+                                eventSetUp("event1"),
+                                {"FPD_GetPrnDeviceStatus(device1, 1) = 65557"},
+                                kClosed}));
 }
 
 } // namespace
