@@ -65,11 +65,11 @@ const std::string kCommand = "Polecenie: 'papfeed' \n";
 
 // ---- The full run ------------------------------------------------------------
 
-/// The quoted texts of a trace line after its "->" or "=" (plain texts only).
-std::vector<std::string> quoted(const std::string &line, const std::string &after) {
+/// The quoted texts that a trace line shows after its "->" (plain texts only).
+std::vector<std::string> written(const std::string &line) {
   std::vector<std::string> texts;
   static const std::regex text("\"([^\"]*)\"");
-  const std::string tail = line.substr(line.find(after));
+  const std::string tail = line.substr(line.find("->"));
   for (std::sregex_iterator it(tail.begin(), tail.end(), text), end; it != end; ++it)
     texts.push_back((*it)[1]);
   return texts;
@@ -108,7 +108,7 @@ TEST(RequestResults, FullRunShowsEverySection) {
   std::string date;
   for (const std::string &line : sectionTrace(result, 2))
     if (line.starts_with("FPD_GetResponseValue(request1, \"da\", 250) = 0 -> "))
-      date = quoted(line, "->").at(0);
+      date = written(line).at(0);
   EXPECT_FALSE(date.empty());
   EXPECT_EQ(parts[2], cp1250("Pobrano datę z urządzenia: " + date + "\n"));
 
@@ -117,7 +117,7 @@ TEST(RequestResults, FullRunShowsEverySection) {
   int count = 0;
   for (const std::string &line : sectionTrace(result, 3))
     if (line.starts_with("FPD_PopResponseValue(request1, 250) = 0 -> ")) {
-      const std::vector<std::string> pair = quoted(line, "->");
+      const std::vector<std::string> pair = written(line);
       fields += cp1250("Pobrano pole: '" + pair.at(0) + "', o wartości '" + pair.at(1) +
                        "'\n");
       ++count;
