@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include "libtalmer/printer_params.h"
 #include "libtalmer/status_codes.h"
 #include "platform/cp1250.h"
 
@@ -92,6 +93,12 @@ bool atEnd(std::istringstream &in) {
   return in.eof();
 }
 
+bool validRates(const std::array<int, kRateCount> &rates) {
+  for (int r : rates)
+    if (r < 0 || r > kRateInactive) return false;
+  return true;
+}
+
 bool parseLine(const std::string &line, FiscalMemory *m) {
   std::istringstream in(line);
   std::string key;
@@ -109,6 +116,7 @@ bool parseLine(const std::string &line, FiscalMemory *m) {
   } else if (key == "rates") {
     for (int &r : m->rates)
       in >> r;
+    if (!validRates(m->rates)) return false;
   } else if (key == "day") {
     if (!readTotals(in, &m->day)) return false;
   } else if (key == "header") {
@@ -130,7 +138,9 @@ bool parseLine(const std::string &line, FiscalMemory *m) {
     in >> r.number >> r.date;
     for (int &rate : r.rates)
       in >> rate;
-    if (!readTotals(in, &r.totals)) return false;
+    Date date;
+    if (!readTotals(in, &r.totals) || !validRates(r.rates) || !parseDate(r.date, &date))
+      return false;
     m->records.push_back(r);
   } else {
     return false;
@@ -166,10 +176,13 @@ std::string serializeMemory(const FiscalMemory &m) {
     writeTotals(out, r.totals);
     out << '\n';
   }
-  std::string text = out.str();
+  return sealMemory(out.str());
+}
+
+std::string sealMemory(const std::string &body) {
   char sum[40];
-  std::snprintf(sum, sizeof sum, "checksum %016" PRIx64 "\n", checksum(text));
-  return text + sum;
+  std::snprintf(sum, sizeof sum, "checksum %016" PRIx64 "\n", checksum(body));
+  return body + sum;
 }
 
 bool parseMemory(const std::string &text, FiscalMemory *memory) {
@@ -177,14 +190,11 @@ bool parseMemory(const std::string &text, FiscalMemory *memory) {
   if (text.empty() || text.back() != '\n') return false;
   const std::size_t last = text.rfind('\n', text.size() - 2);
   if (last == std::string::npos) return false;
-  const std::string body = text.substr(0, last + 1);
-  char expected[40];
-  std::snprintf(expected, sizeof expected, "checksum %016" PRIx64 "\n", checksum(body));
-  if (text.compare(last + 1, std::string::npos, expected) != 0) return false;
+  if (sealMemory(text.substr(0, last + 1)) != text) return false;
 
   FiscalMemory m;
   m.header.clear();
-  std::istringstream lines(body);
+  std::istringstream lines(text.substr(0, last + 1));
   std::string line;
   if (!std::getline(lines, line) || line != kMagic) return false;
   while (std::getline(lines, line))

@@ -53,6 +53,9 @@ struct FiscalMemory {
 /// The file's text: one item a line, texts in UTF-8, ended by a checksum line.
 std::string serializeMemory(const FiscalMemory &memory);
 
+/// The text with its checksum line added.
+std::string sealMemory(const std::string &body);
+
 /// False when the text isn't a complete, intact memory file.
 bool parseMemory(const std::string &text, FiscalMemory *memory);
 

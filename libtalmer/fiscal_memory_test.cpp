@@ -39,6 +39,16 @@ std::string field(const Outcome &outcome, const std::string &name) {
   return "(none)";
 }
 
+// The file's text with one change, sealed with a checksum that fits.
+std::string resealed(const std::string &text, const std::string &from,
+                     const std::string &to) {
+  std::string body = text.substr(0, text.rfind("checksum"));
+  const std::size_t at = body.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) body.replace(at, from.size(), to);
+  return sealMemory(body);
+}
+
 class FiscalMemoryFile : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -130,8 +140,15 @@ TEST_F(FiscalMemoryFile, DamagedFileIsAnOpeningErrorAndIsLeftAlone) {
   const std::string good = readFile(path_);
   std::string flipped = good;
   flipped[flipped.size() / 2] ^= 0x20;
-  std::vector<std::string> damaged = {"", "garbage\n", std::string(300, '\xFF'),
-                                      flipped, good + "extra\n"};
+  std::vector<std::string> damaged = {
+      "",
+      "garbage\n",
+      std::string(300, '\xFF'),
+      flipped,
+      good + "extra\n",
+      resealed(good, "rates 23", "rates 230"),
+      resealed(good, "2010-01-01", "2010-13-01"),
+      resealed(good, "receipt-number 1", "receipt-number x")};
   for (std::size_t cut = 1; cut < good.size(); cut += 7)
     damaged.push_back(good.substr(0, cut));
   damaged.push_back(good.substr(0, good.size() - 1));
