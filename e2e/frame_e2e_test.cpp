@@ -66,6 +66,11 @@ struct CommandLineCase {
   std::string outputStart;
 };
 
+// Cases show by their names in test listings.
+void PrintTo(const CommandLineCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
 class CommandLine : public testing::TestWithParam<CommandLineCase> {};
 
 TEST_P(CommandLine, ConfiguresOpensAndCloses) {
@@ -119,6 +124,10 @@ struct FailureCase {
   int exitCode;
   std::string out;
 };
+
+void PrintTo(const FailureCase &c, std::ostream *os) {
+  *os << c.name;
+}
 
 class StartUpFailure : public testing::TestWithParam<FailureCase> {};
 
