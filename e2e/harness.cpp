@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -145,6 +146,11 @@ Result run(const Run &run) {
   const auto deadline =
       start + std::chrono::milliseconds(static_cast<long>(run.timeoutSeconds * 1000));
   bool killed = false;
+  // Background processes that Wine starts for the first program of a session
+  // inherit its output pipes and hold them open: once the program has ended,
+  // what it wrote is in the pipes, and the outputs end when they are drained.
+  bool exited = false;
+  int status = 0;
   for (int open = 2; open > 0;) {
     pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -154,8 +160,14 @@ Result run(const Run &run) {
       killed = true;
       break;
     }
-    if (poll(fds, inFd >= 0 ? 3 : 2, static_cast<int>(left.count())) < 0)
+    const int ready =
+        poll(fds, inFd >= 0 ? 3 : 2, static_cast<int>(std::min<long>(left.count(), 100)));
+    if (ready < 0)
       continue;
+    if (ready == 0 && exited)
+      break;
+    if (!exited && waitpid(child, &status, WNOHANG) == child)
+      exited = true;
     for (int k = 0; k < 2; ++k) {
       if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR)))
         continue;
@@ -182,8 +194,8 @@ Result run(const Run &run) {
   for (int fd : {inFd, out[0], err[0]})
     if (fd >= 0)
       ::close(fd);
-  int status = 0;
-  waitpid(child, &status, 0);
+  if (!exited)
+    waitpid(child, &status, 0);
   result.seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.exitCode = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -39,8 +39,10 @@ echo "=== wine"
 # A Wine prefix of our own, made once; one persistent Wine server for the whole
 # suite, so that each program starts in a fraction of a second.
 export WINEPREFIX="$PWD/build/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -k 2>/dev/null || true # a server left by an interrupted run
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i
+  wineserver -w # wineboot's server ends before ours starts
 fi
 wineserver -p
 trap 'wineserver -k || true' EXIT
