@@ -7,8 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <ctime>
-#include <windows.h>
-#include <winsock2.h>
+#include <winsock2.h> // and windows.h after it, as Windows Sockets needs
 
 namespace platform {
 namespace {
