@@ -1,9 +1,9 @@
 #include "connection/frame.h"
 
-#include <cstring>
-
 #include "platform/console.h"
 #include "platform/platform.h"
+
+#include <cstring>
 
 namespace frame {
 namespace {
@@ -14,7 +14,9 @@ const char kDefaultComSettings[] = "COM1,9600,8,N,1,H";
 // ends.
 std::int32_t pi = 5;
 
-bool is(const char *argument, const char *word) { return std::strcmp(argument, word) == 0; }
+bool is(const char *argument, const char *word) {
+  return std::strcmp(argument, word) == 0;
+}
 
 unsigned long asHex(ErrorCode code) {
   return static_cast<unsigned long>(static_cast<std::uint32_t>(code));
@@ -23,7 +25,8 @@ unsigned long asHex(ErrorCode code) {
 void printUsage() {
   console::write("Usage: demo_XXXXX [ SERIAL | USB ] [ com_settings | usb_serial "
                  "com_settings] \n");
-  console::writeLine("Defaults to SERIAL. Default params : SERIAL: COM1,8,N,1,H  , USB '' ");
+  console::writeLine(
+      "Defaults to SERIAL. Default params : SERIAL: COM1,8,N,1,H  , USB '' ");
 }
 
 // Reads the USB listing and prints it; false when it can't be read.
@@ -44,8 +47,7 @@ bool listUsbDevices(DeviceHandle handle) {
 } // namespace
 
 bool startSockets() {
-  if (platform::startSockets())
-    return true;
+  if (platform::startSockets()) return true;
   platform::showErrorBox("WSAStartup failed!", "Error");
   return false;
 }
@@ -68,8 +70,7 @@ void reportError(const char *prefix, DeviceHandle handle) {
 
 Device open(DeviceHandle handle) {
   Device device = FPD_OpenDevice(handle);
-  if (device == nullptr)
-    reportError("Error Opening device: 0x", handle);
+  if (device == nullptr) reportError("Error Opening device: 0x", handle);
   return device;
 }
 
@@ -83,8 +84,7 @@ void close(DeviceHandle handle, Device device) {
 }
 
 int run(int argc, char **argv, Body body, NotificationLevelBy levelBy) {
-  if (!startSockets())
-    return kExitOk;
+  if (!startSockets()) return kExitOk;
 
   DeviceType type = FPD_DEVICE_SERIAL;
   const char *usbser = "";
@@ -92,8 +92,7 @@ int run(int argc, char **argv, Body body, NotificationLevelBy levelBy) {
   if (argc > 2) {
     if (is(argv[1], "USB")) {
       usbser = argv[2];
-      if (argc > 3)
-        comparams = argv[3];
+      if (argc > 3) comparams = argv[3];
       type = FPD_DEVICE_USB;
     } else if (is(argv[1], "SERIAL")) {
       comparams = argv[2];
@@ -104,20 +103,16 @@ int run(int argc, char **argv, Body body, NotificationLevelBy levelBy) {
   }
 
   DeviceHandle handle = createHandle(type);
-  if (handle == nullptr)
-    return kExitNoHandle;
+  if (handle == nullptr) return kExitNoHandle;
   if (type == FPD_DEVICE_USB) {
-    if (!listUsbDevices(handle))
-      return kExitUsbListing;
+    if (!listUsbDevices(handle)) return kExitUsbListing;
     FPD_SetDeviceParam(handle, FPD_PARAM_USB_SERIAL, usbser);
   }
   FPD_SetDeviceParam(handle, FPD_PARAM_COM_SETTINGS, comparams);
 
   Device device = open(handle);
-  if (device == nullptr)
-    return kExitOpenFailed;
-  if (levelBy == NotificationLevelBy::Frame)
-    setNotificationLevel(handle);
+  if (device == nullptr) return kExitOpenFailed;
+  if (levelBy == NotificationLevelBy::Frame) setNotificationLevel(handle);
   body(handle, device);
   close(handle, device);
   return kExitOk;

@@ -9,11 +9,11 @@ namespace frame {
 
 /// The program's exit codes.
 enum ExitCode {
-  kExitOk = 0,           ///< normal end; also a failed socket start-up
-  kExitUsage = 1,        ///< "help" was asked for
-  kExitNoHandle = 2,     ///< FPD_CreateDeviceHandle gave null
-  kExitOpenFailed = 4,   ///< FPD_OpenDevice gave null (modem_link: dialling)
-  kExitUsbListing = 5,   ///< the USB listing failed
+  kExitOk = 0,         ///< normal end; also a failed socket start-up
+  kExitUsage = 1,      ///< "help" was asked for
+  kExitNoHandle = 2,   ///< FPD_CreateDeviceHandle gave null
+  kExitOpenFailed = 4, ///< FPD_OpenDevice gave null (modem_link: dialling)
+  kExitUsbListing = 5, ///< the USB listing failed
 };
 
 /// Where FPD_PARAM_2000A is given its value 5: by the frame right after

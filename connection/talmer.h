@@ -138,8 +138,7 @@ TALMER_API ErrorCode FPD_SetDeviceParam(DeviceHandle handle, uint32_t id,
     into a 32-bit integer, a flag into one byte. Errors: invalid handle, null
     buffer, unknown id; FPD_PARAM_USB_DEVICES may fail on a USB handle when
     the devices cannot be listed. */
-TALMER_API ErrorCode FPD_GetDeviceParam(DeviceHandle handle, uint32_t id,
-                                        void *buffer);
+TALMER_API ErrorCode FPD_GetDeviceParam(DeviceHandle handle, uint32_t id, void *buffer);
 
 /** Opens the printer with the handle's settings. Returns null on failure:
     FPD_GetError(handle) then tells why. One device per handle at a time.
@@ -245,8 +244,8 @@ TALMER_API int32_t FPD_GetResponseValueCount(Request request);
     FPD_RESPONSE_NAME_SIZE bytes (cut to 15 characters), its value into
     value, a buffer of size bytes (cut to fit). Returns 0 while a field is
     taken, nonzero when none is left. */
-TALMER_API ErrorCode FPD_PopResponseValue(Request request, char *name,
-                                          char *value, uint32_t size);
+TALMER_API ErrorCode FPD_PopResponseValue(Request request, char *name, char *value,
+                                          uint32_t size);
 
 /** Destroys a request in any state: also while the printer works on it or
     after a wait given up; its result is then discarded. Errors: invalid

@@ -1,20 +1,19 @@
 #include "e2e/harness.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "platform/cp1250.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
+#include <signal.h>
 #include <sstream>
-
-#include "platform/cp1250.h"
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern char **environ;
 
@@ -53,8 +52,7 @@ struct TempFolder {
   fs::path path;
   TempFolder() {
     std::string pattern = (fs::temp_directory_path() / "talmer-e2e-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-      std::abort();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
     path = pattern;
   }
   ~TempFolder() {
@@ -69,8 +67,7 @@ std::vector<std::string> environmentFor(const Run &run, const TempFolder &folder
                                         bool withScript) {
   std::vector<std::string> env;
   for (char **entry = environ; *entry != nullptr; ++entry)
-    if (std::strncmp(*entry, "TALMER_", 7) != 0)
-      env.emplace_back(*entry);
+    if (std::strncmp(*entry, "TALMER_", 7) != 0) env.emplace_back(*entry);
   env.push_back("TALMER_SIM_TRACE=" + (folder.path / "trace.txt").string());
   env.push_back("TALMER_SIM_TIMESCALE=" + std::to_string(run.timeScale));
   if (withScript)
@@ -93,15 +90,14 @@ std::vector<char *> pointersTo(std::vector<std::string> &texts) {
 Result run(const Run &run) {
   TempFolder folder;
   const bool withScript = !run.script.empty();
-  if (withScript)
-    writeFile(folder.path / "script.txt", run.script);
+  if (withScript) writeFile(folder.path / "script.txt", run.script);
 
-  const std::string binDir = fromEnvironment("TALMER_E2E_BINDIR", TALMER_E2E_DEFAULT_BINDIR);
+  const std::string binDir =
+      fromEnvironment("TALMER_E2E_BINDIR", TALMER_E2E_DEFAULT_BINDIR);
   const std::string runner = fromEnvironment("TALMER_E2E_RUNNER", "");
   const std::string suffix = fromEnvironment("TALMER_E2E_EXE_SUFFIX", "");
   std::vector<std::string> argv;
-  if (!runner.empty())
-    argv.push_back(runner);
+  if (!runner.empty()) argv.push_back(runner);
   argv.push_back((fs::path(binDir) / (run.program + suffix)).string());
   argv.insert(argv.end(), run.args.begin(), run.args.end());
   std::vector<std::string> env = environmentFor(run, folder, withScript);
@@ -109,12 +105,10 @@ Result run(const Run &run) {
   std::vector<char *> envPointers = pointersTo(env);
 
   int in[2], out[2], err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
-    std::abort();
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) std::abort();
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
-  if (child < 0)
-    std::abort();
+  if (child < 0) std::abort();
   if (child == 0) {
     setpgid(0, 0);
     dup2(in[0], STDIN_FILENO);
@@ -122,8 +116,7 @@ Result run(const Run &run) {
     dup2(err[1], STDERR_FILENO);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
       ::close(fd);
-    if (chdir(folder.path.c_str()) != 0)
-      _exit(126);
+    if (chdir(folder.path.c_str()) != 0) _exit(126);
     execve(argvPointers[0], argvPointers.data(), envPointers.data());
     if (!runner.empty())
       execvpe(argvPointers[0], argvPointers.data(), envPointers.data());
@@ -160,17 +153,13 @@ Result run(const Run &run) {
       killed = true;
       break;
     }
-    const int ready =
-        poll(fds, inFd >= 0 ? 3 : 2, static_cast<int>(std::min<long>(left.count(), 100)));
-    if (ready < 0)
-      continue;
-    if (ready == 0 && exited)
-      break;
-    if (!exited && waitpid(child, &status, WNOHANG) == child)
-      exited = true;
+    const int ready = poll(fds, inFd >= 0 ? 3 : 2,
+                           static_cast<int>(std::min<long>(left.count(), 100)));
+    if (ready < 0) continue;
+    if (ready == 0 && exited) break;
+    if (!exited && waitpid(child, &status, WNOHANG) == child) exited = true;
     for (int k = 0; k < 2; ++k) {
-      if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR)))
-        continue;
+      if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       char buffer[4096];
       const ssize_t got = read(fds[k].fd, buffer, sizeof buffer);
       if (got <= 0) {
@@ -178,13 +167,13 @@ Result run(const Run &run) {
         (k == 0 ? out[0] : err[0]) = -1;
         --open;
       } else {
-        (k == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(got));
+        (k == 0 ? result.out : result.err)
+            .append(buffer, static_cast<std::size_t>(got));
       }
     }
     if (inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
       const ssize_t put = write(inFd, run.input.data() + fed, run.input.size() - fed);
-      if (put > 0)
-        fed += static_cast<std::size_t>(put);
+      if (put > 0) fed += static_cast<std::size_t>(put);
       if (put < 0 || fed == run.input.size()) {
         ::close(inFd);
         inFd = -1;
@@ -192,22 +181,23 @@ Result run(const Run &run) {
     }
   }
   for (int fd : {inFd, out[0], err[0]})
-    if (fd >= 0)
-      ::close(fd);
-  if (!exited)
-    waitpid(child, &status, 0);
+    if (fd >= 0) ::close(fd);
+  if (!exited) waitpid(child, &status, 0);
   result.seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.exitCode = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  if (!suffix.empty())
-    result.out = withoutCarriageReturns(result.out);
+  if (!suffix.empty()) result.out = withoutCarriageReturns(result.out);
   result.trace = lines(withoutCarriageReturns(readFile(folder.path / "trace.txt")));
   return result;
 }
 
-bool windowsBuild() { return fromEnvironment("TALMER_E2E_EXE_SUFFIX", "") == ".exe"; }
+bool windowsBuild() {
+  return fromEnvironment("TALMER_E2E_EXE_SUFFIX", "") == ".exe";
+}
 
-std::string cp1250(std::string_view utf8) { return cp1250::fromUtf8(utf8); }
+std::string cp1250(std::string_view utf8) {
+  return cp1250::fromUtf8(utf8);
+}
 
 std::vector<std::string> callsOf(const Result &result,
                                  const std::vector<std::string> &functions) {
@@ -222,12 +212,12 @@ std::vector<std::string> callsOf(const Result &result,
 }
 
 std::vector<std::string> requestCalls(const Result &result) {
-  return callsOf(result, {"FPD_CreateRequest", "FPD_CreateRequestEx", "FPD_PushRequestParam",
-                          "FPD_PostRequest", "FPD_WaitForRequestCompleted",
-                          "FPD_GetRequestStatus", "FPD_GetResponseValue",
-                          "FPD_GetResponseValueCount", "FPD_PopResponseValue",
-                          "FPD_DestroyRequest", "FPD_GetResponseCount",
-                          "FPD_GetNextResponse"});
+  return callsOf(result,
+                 {"FPD_CreateRequest", "FPD_CreateRequestEx", "FPD_PushRequestParam",
+                  "FPD_PostRequest", "FPD_WaitForRequestCompleted",
+                  "FPD_GetRequestStatus", "FPD_GetResponseValue",
+                  "FPD_GetResponseValueCount", "FPD_PopResponseValue",
+                  "FPD_DestroyRequest", "FPD_GetResponseCount", "FPD_GetNextResponse"});
 }
 
 std::vector<std::string> lines(std::string_view text) {
@@ -235,8 +225,7 @@ std::vector<std::string> lines(std::string_view text) {
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     result.emplace_back(text.substr(0, end));
-    if (end == std::string_view::npos)
-      break;
+    if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
   }
   return result;

@@ -17,21 +17,21 @@
 namespace e2e {
 
 struct Run {
-  std::string program;            ///< "fiscal_menu", ...
+  std::string program; ///< "fiscal_menu", ...
   std::vector<std::string> args;
-  std::string input;              ///< standard input; closed after it
-  std::string script;             ///< the virtual printer's script, UTF-8
+  std::string input;  ///< standard input; closed after it
+  std::string script; ///< the virtual printer's script, UTF-8
   std::vector<std::pair<std::string, std::string>> env; ///< more variables
-  unsigned timeScale = 1000;      ///< TALMER_SIM_TIMESCALE
-  double timeoutSeconds = 60;     ///< real seconds before the run is killed
+  unsigned timeScale = 1000;                            ///< TALMER_SIM_TIMESCALE
+  double timeoutSeconds = 60; ///< real seconds before the run is killed
 };
 
 struct Result {
-  int exitCode = -1;    ///< -1 when killed by a signal or the time-out
-  std::string out;      ///< standard output: code page 1250 bytes
-  std::string err;      ///< standard error
+  int exitCode = -1;              ///< -1 when killed by a signal or the time-out
+  std::string out;                ///< standard output: code page 1250 bytes
+  std::string err;                ///< standard error
   std::vector<std::string> trace; ///< library calls, one a line (UTF-8)
-  double seconds = 0;   ///< real time the run took
+  double seconds = 0;             ///< real time the run took
 };
 
 Result run(const Run &run);

@@ -32,9 +32,9 @@ struct Command {
 
 /// The printer's answer.
 struct Outcome {
-  std::int32_t status = 0;    ///< 0, kDoneWithWarning, or a refusal code
-  Fields fields;              ///< response fields in order; on a refusal
-                              ///< they include "cm" = the request's name
+  std::int32_t status = 0;     ///< 0, kDoneWithWarning, or a refusal code
+  Fields fields;               ///< response fields in order; on a refusal
+                               ///< they include "cm" = the request's name
   std::uint32_t nominalMs = 0; ///< how long the printer is busy with it
 };
 

@@ -1,11 +1,11 @@
 #include "platform/console.h"
 
+#include "platform/cp1250.h"
+#include "platform/platform.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <string>
-
-#include "platform/cp1250.h"
-#include "platform/platform.h"
 
 namespace console {
 namespace {
@@ -54,7 +54,9 @@ void print(const char *format, ...) {
   emit(large);
 }
 
-void write(std::string_view text) { emit(text); }
+void write(std::string_view text) {
+  emit(text);
+}
 
 void writeLine(std::string_view text) {
   std::string line(text);
@@ -62,7 +64,9 @@ void writeLine(std::string_view text) {
   emit(line);
 }
 
-void flush() { std::fflush(stdout); }
+void flush() {
+  std::fflush(stdout);
+}
 
 bool discardBufferedInput() {
   int c;

@@ -19,7 +19,9 @@ TEST(Cp1250, AsciiPassesUnchanged) {
 
 TEST(Cp1250, WhatCannotBeMappedIsMarked) {
   EXPECT_EQ(cp1250::toUtf8("\x81"), "\xEF\xBF\xBD"); // undefined byte: U+FFFD
-  EXPECT_EQ(cp1250::fromUtf8("日"), "?");           // not in the code page
-  EXPECT_EQ(cp1250::fromUtf8("\xC5"), "?");         // cut sequence
-  EXPECT_EQ(cp1250::fromUtf8("a\xFF" "b"), "a?b");  // malformed lead byte
+  EXPECT_EQ(cp1250::fromUtf8("日"), "?");            // not in the code page
+  EXPECT_EQ(cp1250::fromUtf8("\xC5"), "?");          // cut sequence
+  EXPECT_EQ(cp1250::fromUtf8("a\xFF"
+                             "b"),
+            "a?b"); // malformed lead byte
 }

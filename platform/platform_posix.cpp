@@ -1,5 +1,6 @@
 // POSIX stand-ins for the Windows services, for building and testing on Linux.
-#include <unistd.h>
+#include "platform/platform.h"
+#include "platform/platform_system.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -8,9 +9,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
-
-#include "platform/platform.h"
-#include "platform/platform_system.h"
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -33,20 +32,25 @@ bool containsUtf8(const char *text) {
 
 } // namespace
 
-bool startSockets() { return !environmentIs("TALMER_SIM_SOCKETS", "fail"); }
+bool startSockets() {
+  return !environmentIs("TALMER_SIM_SOCKETS", "fail");
+}
 
 void showErrorBox(const char *text, const char *caption) {
   std::fprintf(stderr, "%s: %s\n", caption, text);
   std::fflush(stderr);
 }
 
-Event createEvent() { return new PosixEvent; }
+Event createEvent() {
+  return new PosixEvent;
+}
 
-void destroyEvent(Event event) { delete static_cast<PosixEvent *>(event); }
+void destroyEvent(Event event) {
+  delete static_cast<PosixEvent *>(event);
+}
 
 void setEvent(Event event) {
-  if (event == nullptr)
-    return;
+  if (event == nullptr) return;
   auto *e = static_cast<PosixEvent *>(event);
   std::lock_guard lock(e->mutex);
   e->signalled = true;
@@ -54,8 +58,7 @@ void setEvent(Event event) {
 }
 
 bool resetEvent(Event event) {
-  if (event == nullptr)
-    return false;
+  if (event == nullptr) return false;
   auto *e = static_cast<PosixEvent *>(event);
   std::lock_guard lock(e->mutex);
   e->signalled = false;
@@ -63,8 +66,7 @@ bool resetEvent(Event event) {
 }
 
 WaitResult waitForEvent(Event event, std::uint32_t nominalMs) {
-  if (event == nullptr)
-    return WaitResult::Failed;
+  if (event == nullptr) return WaitResult::Failed;
   auto *e = static_cast<PosixEvent *>(event);
   std::unique_lock lock(e->mutex);
   const bool signalled = e->changed.wait_for(lock, detail::scaled(nominalMs),
@@ -73,12 +75,10 @@ WaitResult waitForEvent(Event event, std::uint32_t nominalMs) {
 }
 
 bool prepareConsoleOutput() {
-  if (!isatty(STDOUT_FILENO))
-    return false;
+  if (!isatty(STDOUT_FILENO)) return false;
   for (const char *name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const char *value = std::getenv(name);
-    if (value != nullptr && *value != '\0')
-      return containsUtf8(value);
+    if (value != nullptr && *value != '\0') return containsUtf8(value);
   }
   return false;
 }

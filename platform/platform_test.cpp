@@ -1,8 +1,7 @@
 #include "platform/platform.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <gtest/gtest.h>
 #include <thread>
 
 TEST(Event, SignalledUntilReset) {
