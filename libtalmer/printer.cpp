@@ -160,6 +160,13 @@ void Model::printHeader(Printout &paper) const {
     paper.marked(line);
 }
 
+void Model::printTitle(Printout &paper, const std::string &title) const {
+  printHeader(paper);
+  paper.rule();
+  paper.centred(title);
+  paper.rule();
+}
+
 void Model::printFooter(Printout &paper) const {
   for (const std::string &line : memory_.footer)
     if (!line.empty()) paper.marked(line);

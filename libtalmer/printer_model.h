@@ -97,6 +97,8 @@ private:
   std::string stamp() const; ///< "YYYY-MM-DD HH:MM" of the printer's clock
   bool canPrint() const { return !paperOut_ && !coverOpen_; }
   void printHeader(Printout &paper) const;
+  /// The header, then the printout's title between two rules.
+  void printTitle(Printout &paper, const std::string &title) const;
   void printFooter(Printout &paper) const;
   void printTotals(const Sale &sale, long long total, Printout &paper) const;
   /// The printout's closing line: its number (or name) and the time.

@@ -65,10 +65,7 @@ std::int32_t Model::dailyrep(const Params &p, Outcome &, Printout &paper) {
   record.rates = memory_.rates;
   record.totals = memory_.day;
 
-  printHeader(paper);
-  paper.rule();
-  paper.centred("RAPORT DOBOWY FISKALNY");
-  paper.rule();
+  printTitle(paper, "RAPORT DOBOWY FISKALNY");
   printTotalsByRate(record.totals, record.rates, paper);
   paper.rule();
   paper.leftRight("Raport nr " + std::to_string(record.number), stamp());
@@ -138,10 +135,7 @@ std::int32_t Model::vatset(const Params &p, Outcome &, Printout &paper) {
   if (!any) return kMissingParameter;
   if (open_ != Open::Nothing) return kTransactionOpen;
   memory_.rates = rates;
-  printHeader(paper);
-  paper.rule();
-  paper.centred("ZMIANA STAWEK PTU");
-  paper.rule();
+  printTitle(paper, "ZMIANA STAWEK PTU");
   for (int r = 0; r < kRateCount; ++r)
     paper.leftRight("PTU " + std::string(1, rateLetter(r)), rateLabel(rates[r]));
   paper.rule();

@@ -74,10 +74,7 @@ std::int32_t Model::trinit(const Params &p, Outcome &, Printout &paper) {
   if (open_ != Open::Nothing) return kTransactionOpen;
   open_ = Open::Receipt;
   sale_ = Sale{};
-  printHeader(paper);
-  paper.rule();
-  paper.centred("PARAGON FISKALNY");
-  paper.rule();
+  printTitle(paper, "PARAGON FISKALNY");
   return kOk;
 }
 
@@ -113,10 +110,7 @@ std::int32_t Model::trfvinit(const Params &p, Outcome &, Printout &paper) {
     sale_.persons.push_back("Wystawił: " + cp1250::toUtf8(issuer));
     sale_.persons.push_back("Odebrał: " + cp1250::toUtf8(receiver));
   }
-  printHeader(paper);
-  paper.rule();
-  paper.centred("FAKTURA VAT nr " + cp1250::toUtf8(number));
-  paper.rule();
+  printTitle(paper, "FAKTURA VAT nr " + cp1250::toUtf8(number));
   paper.text("Nabywca: " + buyer);
   paper.text("NIP: " + taxNumber);
   if (p.has("pd")) paper.leftRight("Termin płatności:", formatDate(due));
@@ -331,10 +325,7 @@ std::int32_t Model::trpackinit(const Params &p, Outcome &, Printout &paper) {
   if (open_ != Open::Nothing) return kTransactionOpen;
   open_ = Open::Packaging;
   packaging_ = Packaging{};
-  printHeader(paper);
-  paper.rule();
-  paper.centred("ROZLICZENIE OPAKOWAŃ");
-  paper.rule();
+  printTitle(paper, "ROZLICZENIE OPAKOWAŃ");
   return kOk;
 }
 
