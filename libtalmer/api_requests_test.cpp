@@ -1,5 +1,6 @@
 // Requests, response fields and the response queue, through the C interface.
 #include "libtalmer/api_test_support.h"
+#include "libtalmer/status_codes.h"
 
 #include <cstring>
 #include <string>
@@ -8,12 +9,13 @@
 namespace talmer_test {
 namespace {
 
-constexpr ErrorCode kInvalidArgument = 0x10001;
-constexpr ErrorCode kWrongState = 0x10005;
-constexpr ErrorCode kUnknownRequest = 0x10006;
-constexpr ErrorCode kMalformedParamList = 0x10007;
-constexpr ErrorCode kNoResponseField = 0x10011;
-constexpr ErrorCode kNotCompleted = 0x10012;
+// The codes come from the library's one table.
+using talmer::kInvalidArgument;
+using talmer::kMalformedParamList;
+using talmer::kNoResponseField;
+using talmer::kNotCompleted;
+using talmer::kUnknownRequest;
+using talmer::kWrongState;
 
 using Requests = OpenPrinter;
 

@@ -1,6 +1,7 @@
 // Device handles, parameters, opening, error texts and the trace, through the
 // C interface.
 #include "libtalmer/api_test_support.h"
+#include "libtalmer/status_codes.h"
 
 #include <cstring>
 #include <string>
@@ -8,10 +9,11 @@
 namespace talmer_test {
 namespace {
 
-constexpr ErrorCode kInvalidHandle = 0x10002;
-constexpr ErrorCode kInvalidArgument = 0x10001;
-constexpr ErrorCode kBadSerialSettings = 0x10008;
-constexpr ErrorCode kUsbDeviceNotFound = 0x1000A;
+// The codes come from the library's one table.
+using talmer::kBadSerialSettings;
+using talmer::kInvalidArgument;
+using talmer::kInvalidHandle;
+using talmer::kUsbDeviceNotFound;
 
 TEST(Handles, AreMadeForSerialAndUsbOnly) {
   for (DeviceType type : {FPD_DEVICE_SERIAL, FPD_DEVICE_USB}) {
