@@ -27,3 +27,31 @@ function(talmer_add_e2e_test name)
                    status_callback status_event)
   gtest_discover_tests(${name} PROPERTIES LABELS e2e DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# talmer_add_layer_probe(NAME HEADER header LIBS libs...)
+#   A source that includes a header its target must not reach, compiled with
+#   the usage requirements of LIBS. The probes are built only by the test
+#   "layers", which passes when each of them fails to compile with the
+#   header's message: the build keeps the layers.
+function(talmer_add_layer_probe name)
+  if(NOT TALMER_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "HEADER" "LIBS" ${ARGN})
+  set(source ${CMAKE_CURRENT_BINARY_DIR}/${name}.cpp)
+  file(WRITE ${source} "#include \"${ARG_HEADER}\"\nint main() { return 0; }\n")
+  add_executable(${name} EXCLUDE_FROM_ALL ${source})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  set_property(GLOBAL APPEND PROPERTY TALMER_LAYER_PROBES ${name})
+endfunction()
+
+function(talmer_add_layer_test)
+  if(NOT TALMER_BUILD_TESTS)
+    return()
+  endif()
+  get_property(probes GLOBAL PROPERTY TALMER_LAYER_PROBES)
+  add_test(NAME layers
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
+                   "-DPROBES=${probes}" -P ${PROJECT_SOURCE_DIR}/cmake/check_layers.cmake)
+  set_tests_properties(layers PROPERTIES LABELS unit RUN_SERIAL TRUE)
+endfunction()

@@ -2,10 +2,10 @@
 // its arguments against the registry of live handles, does its work through
 // the device layer and writes its trace line.
 #include "connection/talmer.h"
-#include "libtalmer/device.h"
+#include "engine/device.h"
 #include "libtalmer/registry.h"
-#include "libtalmer/script.h"
-#include "libtalmer/status_codes.h"
+#include "engine/script.h"
+#include "engine/status_codes.h"
 #include "libtalmer/trace.h"
 #include "platform/cp1250.h"
 

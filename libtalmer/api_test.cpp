@@ -1,7 +1,7 @@
 // Device handles, parameters, opening, error texts and the trace, through the
 // C interface.
 #include "libtalmer/api_test_support.h"
-#include "libtalmer/status_codes.h"
+#include "engine/status_codes.h"
 
 #include <cstring>
 #include <string>

@@ -3,8 +3,10 @@
 // first, so a null, destroyed or foreign pointer is simply not found.
 #pragma once
 
-#include "libtalmer/device.h"
-#include "libtalmer/script.h"
+#include "libtalmer/inside.h"
+
+#include "engine/device.h"
+#include "engine/script.h"
 
 #include <cstdint>
 #include <memory>

@@ -2,6 +2,8 @@
 // flushed, in the format of docs/virtual-printer.md.
 #pragma once
 
+#include "libtalmer/inside.h"
+
 #include <cstdint>
 #include <string>
 

@@ -2,6 +2,8 @@
 // appended to the TALMER_PAPER file in UTF-8.
 #pragma once
 
+#include "engine/inside.h"
+
 #include <string>
 #include <string_view>
 #include <vector>

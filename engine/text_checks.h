@@ -2,7 +2,9 @@
 // ParamLists and the USB listing.
 #pragma once
 
-#include "libtalmer/printer.h"
+#include "engine/inside.h"
+
+#include "engine/printer.h"
 
 #include <optional>
 #include <string>

@@ -10,9 +10,11 @@
 // run.
 #pragma once
 
+#include "engine/inside.h"
+
 #include "connection/talmer.h"
-#include "libtalmer/printer.h"
-#include "libtalmer/script.h"
+#include "engine/printer.h"
+#include "engine/script.h"
 
 #include <chrono>
 #include <condition_variable>

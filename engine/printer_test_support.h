@@ -2,7 +2,9 @@
 // send them, and the sample scenarios of the programs.
 #pragma once
 
-#include "libtalmer/printer.h"
+#include "engine/inside.h"
+
+#include "engine/printer.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

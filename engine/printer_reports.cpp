@@ -1,6 +1,6 @@
 // The daily and periodic reports, the VAT rates, the clock and paper feeds.
-#include "libtalmer/printer_model.h"
-#include "libtalmer/status_codes.h"
+#include "engine/printer_model.h"
+#include "engine/status_codes.h"
 #include "platform/platform.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "libtalmer/printer_params.h"
+#include "engine/printer_params.h"
 
-#include "libtalmer/status_codes.h"
+#include "engine/status_codes.h"
 
 #include <algorithm>
 

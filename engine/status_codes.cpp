@@ -1,4 +1,4 @@
-#include "libtalmer/status_codes.h"
+#include "engine/status_codes.h"
 
 #include "platform/cp1250.h"
 

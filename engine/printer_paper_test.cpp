@@ -1,8 +1,8 @@
 // The paper roll, golden: what a person reads for a receipt with a discount,
 // a currency payment, an invoice and a daily report.
-#include "libtalmer/printer.h"
-#include "libtalmer/printer_test_support.h"
-#include "libtalmer/status_codes.h"
+#include "engine/printer.h"
+#include "engine/printer_test_support.h"
+#include "engine/status_codes.h"
 
 #include <cstdio>
 #include <fstream>

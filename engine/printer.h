@@ -9,6 +9,8 @@
 // long the paper takes to move is returned, not waited for.
 #pragma once
 
+#include "engine/inside.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
-#include "libtalmer/device.h"
+#include "engine/device.h"
 
-#include "libtalmer/status_codes.h"
-#include "libtalmer/text_checks.h"
+#include "engine/status_codes.h"
+#include "engine/text_checks.h"
 #include "platform/platform.h"
 
 #include <algorithm>

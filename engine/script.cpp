@@ -1,4 +1,4 @@
-#include "libtalmer/script.h"
+#include "engine/script.h"
 
 #include "platform/cp1250.h"
 

@@ -1,9 +1,9 @@
 // The printer model: the table of requests, the dispatch of a request to its
 // handler, the paper and cover faults, the clock and saving fiscal memory.
-#include "libtalmer/printer.h"
+#include "engine/printer.h"
 
-#include "libtalmer/printer_model.h"
-#include "libtalmer/status_codes.h"
+#include "engine/printer_model.h"
+#include "engine/status_codes.h"
 #include "platform/platform.h"
 
 #include <cstdio>

@@ -2,6 +2,8 @@
 // and the atomic write (written aside, flushed, renamed over the old file).
 #pragma once
 
+#include "engine/inside.h"
+
 #include <array>
 #include <cstdint>
 #include <string>

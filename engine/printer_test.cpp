@@ -1,8 +1,8 @@
 // The fiscal rules as tables: every sample scenario accepted, every broken
 // variant refused with its code and "cm".
-#include "libtalmer/printer.h"
-#include "libtalmer/printer_test_support.h"
-#include "libtalmer/status_codes.h"
+#include "engine/printer.h"
+#include "engine/printer_test_support.h"
+#include "engine/status_codes.h"
 
 #include <gtest/gtest.h>
 

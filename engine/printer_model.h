@@ -3,10 +3,12 @@
 // printer_forms.cpp and printer_reports.cpp; printer.cpp dispatches.
 #pragma once
 
-#include "libtalmer/fiscal_memory.h"
-#include "libtalmer/paper_roll.h"
-#include "libtalmer/printer.h"
-#include "libtalmer/printer_params.h"
+#include "engine/inside.h"
+
+#include "engine/fiscal_memory.h"
+#include "engine/paper_roll.h"
+#include "engine/printer.h"
+#include "engine/printer_params.h"
 
 #include <string>
 #include <utility>

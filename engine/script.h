@@ -2,7 +2,9 @@
 // and which calls fail. The format is documented in docs/virtual-printer.md.
 #pragma once
 
-#include "libtalmer/printer.h"
+#include "engine/inside.h"
+
+#include "engine/printer.h"
 
 #include <cstdint>
 #include <map>

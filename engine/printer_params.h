@@ -2,7 +2,9 @@
 // status code that refuses the request.
 #pragma once
 
-#include "libtalmer/printer.h"
+#include "engine/inside.h"
+
+#include "engine/printer.h"
 
 #include <cstdint>
 #include <initializer_list>

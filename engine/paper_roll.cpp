@@ -1,4 +1,4 @@
-#include "libtalmer/paper_roll.h"
+#include "engine/paper_roll.h"
 
 #include "platform/cp1250.h"
 

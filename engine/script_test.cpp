@@ -1,5 +1,5 @@
-#include "libtalmer/script.h"
-#include "libtalmer/status_codes.h"
+#include "engine/script.h"
+#include "engine/status_codes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Receipts, VAT invoices and the packaging transaction: opening, lines,
 // discounts, payments, the end with its checks, the footer and cancelling.
-#include "libtalmer/printer_model.h"
-#include "libtalmer/status_codes.h"
+#include "engine/printer_model.h"
+#include "engine/status_codes.h"
 #include "platform/cp1250.h"
 
 #include <numeric>

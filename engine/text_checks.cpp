@@ -1,4 +1,4 @@
-#include "libtalmer/text_checks.h"
+#include "engine/text_checks.h"
 
 #include <array>
 #include <cstring>

@@ -2,6 +2,8 @@
 // one table behind FPD_GetErrorString, documented in docs/virtual-printer.md.
 #pragma once
 
+#include "engine/inside.h"
+
 #include <cstdint>
 
 namespace talmer {

@@ -1,7 +1,7 @@
 // Forms 25 and 32, and the texts of printouts: header, footer lines and the
 // footer barcode.
-#include "libtalmer/printer_model.h"
-#include "libtalmer/status_codes.h"
+#include "engine/printer_model.h"
+#include "engine/status_codes.h"
 
 namespace talmer {
 namespace {

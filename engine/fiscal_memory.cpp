@@ -1,4 +1,4 @@
-#include "libtalmer/fiscal_memory.h"
+#include "engine/fiscal_memory.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -12,8 +12,8 @@
 #include <unistd.h>
 #endif
 
-#include "libtalmer/printer_params.h"
-#include "libtalmer/status_codes.h"
+#include "engine/printer_params.h"
+#include "engine/status_codes.h"
 #include "platform/cp1250.h"
 
 namespace talmer {

@@ -1,6 +1,6 @@
 // Fiscal memory: kept across opens, a damaged file refused and left alone,
 // and a write killed at any moment never leaving an unreadable file.
-#include "libtalmer/fiscal_memory.h"
+#include "engine/fiscal_memory.h"
 
 #include <cstdio>
 #include <fstream>
@@ -13,9 +13,9 @@
 #include <unistd.h>
 #endif
 
-#include "libtalmer/printer.h"
-#include "libtalmer/printer_test_support.h"
-#include "libtalmer/status_codes.h"
+#include "engine/printer.h"
+#include "engine/printer_test_support.h"
+#include "engine/status_codes.h"
 
 namespace talmer {
 namespace {

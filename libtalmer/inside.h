@@ -1,0 +1,8 @@
+// Included first by every header of the device library's inside: they compile
+// only in the library itself, so that a program or the engine cannot reach
+// them.
+#pragma once
+
+#ifndef TALMER_LIBRARY_INSIDE
+#error "This header is inside the device library; programs include connection/talmer.h"
+#endif
