@@ -10,9 +10,8 @@
 // run.
 #pragma once
 
-#include "engine/inside.h"
-
 #include "connection/talmer.h"
+#include "engine/inside.h"
 #include "engine/printer.h"
 #include "engine/script.h"
 

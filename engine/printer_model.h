@@ -3,9 +3,8 @@
 // printer_forms.cpp and printer_reports.cpp; printer.cpp dispatches.
 #pragma once
 
-#include "engine/inside.h"
-
 #include "engine/fiscal_memory.h"
+#include "engine/inside.h"
 #include "engine/paper_roll.h"
 #include "engine/printer.h"
 #include "engine/printer_params.h"

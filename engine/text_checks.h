@@ -3,7 +3,6 @@
 #pragma once
 
 #include "engine/inside.h"
-
 #include "engine/printer.h"
 
 #include <optional>

@@ -3,9 +3,9 @@
 // the device layer and writes its trace line.
 #include "connection/talmer.h"
 #include "engine/device.h"
-#include "libtalmer/registry.h"
 #include "engine/script.h"
 #include "engine/status_codes.h"
+#include "libtalmer/registry.h"
 #include "libtalmer/trace.h"
 #include "platform/cp1250.h"
 

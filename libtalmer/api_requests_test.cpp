@@ -1,6 +1,6 @@
 // Requests, response fields and the response queue, through the C interface.
-#include "libtalmer/api_test_support.h"
 #include "engine/status_codes.h"
+#include "libtalmer/api_test_support.h"
 
 #include <cstring>
 #include <string>

@@ -1,7 +1,7 @@
 // Device handles, parameters, opening, error texts and the trace, through the
 // C interface.
-#include "libtalmer/api_test_support.h"
 #include "engine/status_codes.h"
+#include "libtalmer/api_test_support.h"
 
 #include <cstring>
 #include <string>

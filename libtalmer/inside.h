@@ -1,6 +1,6 @@
-// Included first by every header of the device library's inside: they compile
-// only in the library itself, so that a program or the engine cannot reach
-// them.
+// Included by every header of the device library's inside: they compile only
+// in the library itself, so that neither a program nor the engine below can
+// reach them.
 #pragma once
 
 #ifndef TALMER_LIBRARY_INSIDE

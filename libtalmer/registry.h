@@ -3,10 +3,9 @@
 // first, so a null, destroyed or foreign pointer is simply not found.
 #pragma once
 
-#include "libtalmer/inside.h"
-
 #include "engine/device.h"
 #include "engine/script.h"
+#include "libtalmer/inside.h"
 
 #include <cstdint>
 #include <memory>
