@@ -40,6 +40,7 @@ constexpr Description kDescriptions[] = {
     {kWrongSequence, "Rozkaz niedozwolony w tym stanie drukarki"},
     {kPaymentMismatch, "Kwota zapłacona różna od sumy wpłat"},
     {kBadTaxNumber, "Błędny numer NIP nabywcy"},
+    {kVatChangeWithSales, "Zmiana stawek VAT wymaga raportu dobowego"},
     {kInvalidArgument, "Błędny argument wywołania"},
     {kInvalidHandle, "Nieprawidłowy uchwyt"},
     {kWaitNoResponse, "Brak odpowiedzi drukarki w zadanym czasie"},
@@ -63,6 +64,8 @@ constexpr Description kDescriptions[] = {
     {kPrinterNotAnswering, "Drukarka nie odpowiada"},
     {kDeviceOpenFailed, "Nie można otworzyć urządzenia"},
     {kResourceExhausted, "Brak zasobów systemowych"},
+    {kPrinterBusy, "Drukarka jest zajęta przez inny program"},
+    {kLinkLost, "Utracono połączenie z drukarką"},
 };
 
 } // namespace

@@ -37,6 +37,7 @@ enum Status : std::int32_t {
   kWrongSequence = 43,         ///< the request doesn't fit what is open
   kPaymentMismatch = 44,       ///< "fp" differs from the payments given
   kBadTaxNumber = 45,          ///< an invoice's tax number isn't one
+  kVatChangeWithSales = 46,    ///< "vatset" while the day holds sales
 
   // The library refuses a call (results of calls, FPD_GetError).
   kInvalidArgument = 0x10001,     ///< a null or malformed argument
@@ -62,6 +63,8 @@ enum Status : std::int32_t {
   kPrinterNotAnswering = 0x10015, ///< the printer doesn't answer
   kDeviceOpenFailed = 0x10016,    ///< opening failed (a scripted failure)
   kResourceExhausted = 0x10017,   ///< out of memory or threads
+  kPrinterBusy = 0x10018,         ///< another program holds the printer
+  kLinkLost = 0x10019,            ///< the printer process is gone
 };
 
 /// The Polish description of a code in code page 1250, or null when the
