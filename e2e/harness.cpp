@@ -87,15 +87,39 @@ std::vector<char *> pointersTo(std::vector<std::string> &texts) {
 
 } // namespace
 
-Result run(const Run &run) {
+struct Process::Inner {
   TempFolder folder;
+  Run run;
+  std::string suffix;
+  pid_t child = -1;
+  int inFd = -1, outFd = -1, errFd = -1;
+  std::string pending; ///< standard input not yet written
+  bool closeWhenWritten = false;
+  Result result;
+  std::chrono::steady_clock::time_point start, deadline;
+  bool exited = false, killed = false, done = false;
+  int status = 0;
+
+  void startProgram();
+  /// Moves input and output for up to timeoutMs; false when there is
+  /// nothing more to move (both outputs ended).
+  bool pump(int timeoutMs);
+  void closeInput() {
+    if (inFd >= 0) ::close(inFd);
+    inFd = -1;
+    pending.clear();
+  }
+  void end();
+};
+
+void Process::Inner::startProgram() {
   const bool withScript = !run.script.empty();
   if (withScript) writeFile(folder.path / "script.txt", run.script);
 
   const std::string binDir =
       fromEnvironment("TALMER_E2E_BINDIR", TALMER_E2E_DEFAULT_BINDIR);
   const std::string runner = fromEnvironment("TALMER_E2E_RUNNER", "");
-  const std::string suffix = fromEnvironment("TALMER_E2E_EXE_SUFFIX", "");
+  suffix = fromEnvironment("TALMER_E2E_EXE_SUFFIX", "");
   std::vector<std::string> argv;
   if (!runner.empty()) argv.push_back(runner);
   argv.push_back((fs::path(binDir) / (run.program + suffix)).string());
@@ -106,8 +130,10 @@ Result run(const Run &run) {
 
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) std::abort();
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t child = fork();
+  start = std::chrono::steady_clock::now();
+  deadline =
+      start + std::chrono::milliseconds(static_cast<long>(run.timeoutSeconds * 1000));
+  child = fork();
   if (child < 0) std::abort();
   if (child == 0) {
     setpgid(0, 0);
@@ -126,69 +152,136 @@ Result run(const Run &run) {
   ::close(out[1]);
   ::close(err[1]);
   signal(SIGPIPE, SIG_IGN);
+  inFd = in[1];
+  outFd = out[0];
+  errFd = err[0];
+  pending = run.input;
+}
 
-  // Feeds standard input and collects both outputs until the program closes
-  // them, or kills it when the time is up.
-  Result result;
-  std::size_t fed = 0;
-  int inFd = in[1];
-  if (run.input.empty()) {
-    ::close(inFd);
-    inFd = -1;
-  }
-  const auto deadline =
-      start + std::chrono::milliseconds(static_cast<long>(run.timeoutSeconds * 1000));
-  bool killed = false;
+bool Process::Inner::pump(int timeoutMs) {
+  if (outFd < 0 && errFd < 0) return false;
+  if (inFd >= 0 && pending.empty() && closeWhenWritten) closeInput();
+  const bool writing = inFd >= 0 && !pending.empty();
+  pollfd fds[3] = {
+      {outFd, POLLIN, 0}, {errFd, POLLIN, 0}, {writing ? inFd : -1, POLLOUT, 0}};
+  const int ready = poll(fds, 3, timeoutMs);
+  if (ready < 0) return true;
   // Background processes that Wine starts for the first program of a session
   // inherit its output pipes and hold them open: once the program has ended,
   // what it wrote is in the pipes, and the outputs end when they are drained.
-  bool exited = false;
-  int status = 0;
-  for (int open = 2; open > 0;) {
-    pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
+  if (ready == 0 && exited) {
+    for (int *fd : {&outFd, &errFd})
+      if (*fd >= 0) ::close(*fd), *fd = -1;
+    return false;
+  }
+  if (!exited && waitpid(child, &status, WNOHANG) == child) exited = true;
+  for (int k = 0; k < 2; ++k) {
+    if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+    char buffer[4096];
+    const ssize_t got = read(fds[k].fd, buffer, sizeof buffer);
+    int &fd = k == 0 ? outFd : errFd;
+    if (got <= 0) {
+      ::close(fd);
+      fd = -1;
+    } else {
+      (k == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  if (writing && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+    const ssize_t put = ::write(inFd, pending.data(), pending.size());
+    if (put > 0) pending.erase(0, static_cast<std::size_t>(put));
+    if (put < 0) closeInput();
+  }
+  return outFd >= 0 || errFd >= 0;
+}
+
+void Process::Inner::end() {
+  if (done) return;
+  done = true;
+  closeWhenWritten = true;
+  // Feeds standard input and collects both outputs until the program closes
+  // them, or kills it when the time is up.
+  for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
-      kill(-child, SIGKILL);
+      ::kill(-child, SIGKILL);
       killed = true;
       break;
     }
-    const int ready = poll(fds, inFd >= 0 ? 3 : 2,
-                           static_cast<int>(std::min<long>(left.count(), 100)));
-    if (ready < 0) continue;
-    if (ready == 0 && exited) break;
-    if (!exited && waitpid(child, &status, WNOHANG) == child) exited = true;
-    for (int k = 0; k < 2; ++k) {
-      if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      char buffer[4096];
-      const ssize_t got = read(fds[k].fd, buffer, sizeof buffer);
-      if (got <= 0) {
-        ::close(fds[k].fd);
-        (k == 0 ? out[0] : err[0]) = -1;
-        --open;
-      } else {
-        (k == 0 ? result.out : result.err)
-            .append(buffer, static_cast<std::size_t>(got));
-      }
-    }
-    if (inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
-      const ssize_t put = write(inFd, run.input.data() + fed, run.input.size() - fed);
-      if (put > 0) fed += static_cast<std::size_t>(put);
-      if (put < 0 || fed == run.input.size()) {
-        ::close(inFd);
-        inFd = -1;
-      }
-    }
+    if (!pump(static_cast<int>(std::min<long>(left.count(), 100)))) break;
   }
-  for (int fd : {inFd, out[0], err[0]})
-    if (fd >= 0) ::close(fd);
+  closeInput();
+  for (int *fd : {&outFd, &errFd})
+    if (*fd >= 0) ::close(*fd), *fd = -1;
   if (!exited) waitpid(child, &status, 0);
   result.seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.exitCode = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  if (!suffix.empty()) result.out = withoutCarriageReturns(result.out);
+  if (!suffix.empty()) {
+    result.out = withoutCarriageReturns(result.out);
+    result.err = withoutCarriageReturns(result.err);
+  }
   result.trace = lines(withoutCarriageReturns(readFile(folder.path / "trace.txt")));
-  return result;
+}
+
+Process::Process(const Run &run) : inner_(std::make_unique<Inner>()) {
+  inner_->run = run;
+  inner_->startProgram();
+}
+
+Process::~Process() {
+  if (!inner_->done) {
+    kill();
+    inner_->end();
+  }
+}
+
+void Process::write(std::string_view text) {
+  inner_->pending.append(text);
+}
+
+void Process::closeInput() {
+  inner_->closeWhenWritten = true;
+}
+
+bool Process::waitForOutput(std::string_view text, double seconds) {
+  const auto until = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+  for (;;) {
+    const std::string seen = output();
+    if (seen.find(text) != std::string::npos) return true;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    if (!inner_->pump(static_cast<int>(std::min<long>(left.count(), 100)))) {
+      return output().find(text) != std::string::npos;
+    }
+  }
+}
+
+std::string Process::output() const {
+  return inner_->suffix.empty() ? inner_->result.out
+                                : withoutCarriageReturns(inner_->result.out);
+}
+
+Result Process::finish() {
+  inner_->end();
+  return inner_->result;
+}
+
+void Process::kill() {
+  if (inner_->child > 0 && !inner_->exited) ::kill(-inner_->child, SIGKILL);
+}
+
+int Process::pid() const {
+  return inner_->child;
+}
+
+Result run(const Run &run) {
+  Process process(run);
+  process.closeInput();
+  return process.finish();
 }
 
 bool windowsBuild() {

@@ -9,6 +9,7 @@
 // name (".exe"); the output's CR LF line ends are then read as LF.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,7 +35,38 @@ struct Result {
   double seconds = 0;             ///< real time the run took
 };
 
+/// Runs the program to its end: its input given, then closed.
 Result run(const Run &run);
+
+/// A program started and left running, for tests that talk to it while it
+/// runs: they write its input bit by bit and wait for what it prints.
+class Process {
+public:
+  /// Starts the program; run.input is its first input, and standard input
+  /// stays open until closeInput() or finish().
+  explicit Process(const Run &run);
+  /// Kills the program if it still runs.
+  ~Process();
+  Process(const Process &) = delete;
+  Process &operator=(const Process &) = delete;
+
+  void write(std::string_view text);
+  void closeInput();
+  /// Waits until standard output holds text, for up to the given real time.
+  /// False when the time ran out or the program ended without printing it.
+  bool waitForOutput(std::string_view text, double seconds = 30);
+  /// Standard output so far.
+  std::string output() const;
+  /// Closes standard input and waits for the end (up to the run's time-out).
+  Result finish();
+  /// Kills the program at once (SIGKILL to its process group).
+  void kill();
+  int pid() const;
+
+private:
+  struct Inner;
+  std::unique_ptr<Inner> inner_;
+};
 
 /// True when the programs under test are the Windows build (TALMER_E2E_EXE_SUFFIX
 /// is ".exe", for example under Wine). Tests of the POSIX stand-ins, such as
