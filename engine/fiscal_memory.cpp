@@ -15,6 +15,7 @@
 #include "engine/printer_params.h"
 #include "engine/status_codes.h"
 #include "platform/cp1250.h"
+#include "platform/files.h"
 
 namespace talmer {
 namespace {
@@ -203,17 +204,20 @@ bool parseMemory(const std::string &text, FiscalMemory *memory) {
   return true;
 }
 
-std::int32_t loadMemory(const std::string &path, FiscalMemory *memory) {
-  std::FILE *file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return errno == ENOENT ? kOk : kStateFileDamaged;
+std::int32_t loadMemory(const std::string &path, FiscalMemory *memory,
+                        std::string *why) {
   std::string text;
-  char chunk[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-    text.append(chunk, got);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed || !parseMemory(text, memory)) return kStateFileDamaged;
+  const platform::ReadResult read =
+      platform::readRegularFile(path, kMaxMemoryBytes, &text);
+  if (read == platform::ReadResult::Missing) return kOk;
+  if (read != platform::ReadResult::Read) {
+    if (why != nullptr) *why = platform::describeReadResult(read);
+    return kStateFileDamaged;
+  }
+  if (!parseMemory(text, memory)) {
+    if (why != nullptr) *why = "not an intact fiscal memory file; it is left as it is";
+    return kStateFileDamaged;
+  }
   return kOk;
 }
 

@@ -61,9 +61,15 @@ std::string sealMemory(const std::string &body);
 /// False when the text isn't a complete, intact memory file.
 bool parseMemory(const std::string &text, FiscalMemory *memory);
 
+/// The longest memory file that is read.
+constexpr std::size_t kMaxMemoryBytes = 16 << 20;
+
 /// Loads the file. A file that doesn't exist is a fresh memory (kOk); one
-/// that can't be read or parsed is kStateFileDamaged, and is left untouched.
-std::int32_t loadMemory(const std::string &path, FiscalMemory *memory);
+/// that isn't a regular file of at most kMaxMemoryBytes, can't be read or
+/// parsed is kStateFileDamaged, with the reason in *why, and is left
+/// untouched.
+std::int32_t loadMemory(const std::string &path, FiscalMemory *memory,
+                        std::string *why = nullptr);
 
 /// Writes the text to path + ".new", flushes it to disk and renames it over
 /// path. kOk or kStateFileWrite.

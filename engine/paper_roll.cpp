@@ -94,15 +94,21 @@ std::size_t markedWidth(std::string_view cp1250Text) {
   return marks.wide && n > 0 ? 2 * n - 1 : n;
 }
 
-void appendToRoll(const std::string &path, const Printout &printout) {
-  if (path.empty() || printout.empty()) return;
+bool appendToRoll(const std::string &path, const Printout &printout) {
+  if (path.empty() || printout.empty()) return true;
   std::FILE *file = std::fopen(path.c_str(), "ab");
-  if (file == nullptr) return;
+  if (file == nullptr) return false;
+  bool written = true;
   for (const std::string &line : printout.lines()) {
-    std::fwrite(line.data(), 1, line.size(), file);
-    std::fputc('\n', file);
+    written = std::fwrite(line.data(), 1, line.size(), file) == line.size() && written;
+    written = std::fputc('\n', file) != EOF && written;
   }
-  std::fclose(file);
+  return std::fclose(file) == 0 && written;
+}
+
+bool canAppendToRoll(const std::string &path) {
+  std::FILE *file = std::fopen(path.c_str(), "ab");
+  return file != nullptr && std::fclose(file) == 0;
 }
 
 } // namespace talmer

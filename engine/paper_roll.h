@@ -43,7 +43,11 @@ std::string money(long long grosze);
 std::size_t markedWidth(std::string_view cp1250Text);
 
 /// Appends the lines to the file; a path that is empty means no paper roll
-/// file. A file that can't be written is skipped: the paper is only a view.
-void appendToRoll(const std::string &path, const Printout &printout);
+/// file. False when the file can't be written: the paper is only a view, the
+/// printout stays printed.
+bool appendToRoll(const std::string &path, const Printout &printout);
+
+/// True when the paper roll file can be appended to (it is made if missing).
+bool canAppendToRoll(const std::string &path);
 
 } // namespace talmer

@@ -50,11 +50,6 @@ const Request *findRequest(std::string_view name) {
   return nullptr;
 }
 
-// Status bits (docs/virtual-printer.md).
-constexpr std::int32_t kGlobalCannotPrint = 0x0001;
-constexpr std::int32_t kPrinterPaperOut = 0x0001;
-constexpr std::int32_t kPrinterCoverOpen = 0x0002;
-
 // Nominal times: the mechanism's start and each printed line.
 constexpr std::uint32_t kRequestMs = 10;
 constexpr std::uint32_t kLineMs = 25;
@@ -80,9 +75,14 @@ std::string rateLabel(int rate) {
   return std::to_string(rate) + "%";
 }
 
-Model::Model(PrinterOptions options, FiscalMemory memory, std::string saved)
-    : options_(std::move(options)), memory_(std::move(memory)),
-      saved_(std::move(saved)) {}
+Model::Model(PrinterOptions options, const PrinterStatus &status, FiscalMemory memory,
+             std::string saved, platform::FileLock *lock)
+    : options_(std::move(options)), status_(status), memory_(std::move(memory)),
+      saved_(std::move(saved)), lock_(lock) {}
+
+Model::~Model() {
+  platform::unlockFile(lock_);
+}
 
 Outcome Model::execute(const Command &command) {
   Outcome outcome;
@@ -90,11 +90,8 @@ Outcome Model::execute(const Command &command) {
   std::int32_t code = kUnknownCommand;
   Printout paper;
   if (request != nullptr) {
-    if (request->prints && paperOut_)
-      code = kPaperOut;
-    else if (request->prints && coverOpen_)
-      code = kCoverOpen;
-    else
+    code = request->prints ? status_.printingRefusal() : kOk;
+    if (code == kOk)
       code = (this->*request->handler)(Params(command.params), outcome, paper);
   }
   if (code != kOk) {
@@ -105,7 +102,7 @@ Outcome Model::execute(const Command &command) {
     outcome.nominalMs = kRequestMs;
     return outcome;
   }
-  if (canPrint()) appendToRoll(options_.paperPath, paper);
+  if (canPrint()) print(paper);
   outcome.nominalMs =
       kRequestMs + kLineMs * static_cast<std::uint32_t>(paper.lines().size());
   saveIfChanged(outcome, command.name);
@@ -125,12 +122,14 @@ void Model::saveIfChanged(Outcome &outcome, const std::string &name) {
   saved_ = std::move(text);
 }
 
-StatusPair Model::status() const {
-  StatusPair pair;
-  if (paperOut_) pair.printer |= kPrinterPaperOut;
-  if (coverOpen_) pair.printer |= kPrinterCoverOpen;
-  if (!canPrint()) pair.global |= kGlobalCannotPrint;
-  return pair;
+void Model::print(const Printout &paper) {
+  if (paper.empty()) return;
+  if (!appendToRoll(options_.paperPath, paper) && !rollWarned_ && options_.warn) {
+    rollWarned_ = true;
+    options_.warn(options_.paperOrigin + " " + options_.paperPath +
+                  ": cannot be written; the paper roll is not kept");
+  }
+  if (options_.onPrintout) options_.onPrintout(paper.lines());
 }
 
 ClockTime Model::now() const {
@@ -196,19 +195,44 @@ bool Printer::knowsRequest(std::string_view name) {
 }
 
 std::unique_ptr<Printer> Printer::open(const PrinterOptions &options,
+                                       const PrinterStatus &status,
                                        std::int32_t *error) {
   FiscalMemory memory;
   std::string saved;
+  platform::FileLock *lock = nullptr;
   if (!options.statePath.empty()) {
-    const std::int32_t loaded = loadMemory(options.statePath, &memory);
+    // One printer, one program: the memory file is this printer's while it
+    // is on, so that no other can write over it.
+    switch (platform::lockFile(options.statePath + ".lock", &lock)) {
+    case platform::LockResult::Locked:
+      break;
+    case platform::LockResult::Busy:
+      *error = kPrinterBusy;
+      return nullptr;
+    case platform::LockResult::Failed:
+      if (options.warn)
+        options.warn(options.stateOrigin + " " + options.statePath +
+                     ": its lock file cannot be made");
+      *error = kStateFileDamaged;
+      return nullptr;
+    }
+    std::string why;
+    const std::int32_t loaded = loadMemory(options.statePath, &memory, &why);
     if (loaded != kOk) {
-      if (error != nullptr) *error = loaded;
+      if (options.warn)
+        options.warn(options.stateOrigin + " " + options.statePath + ": " + why);
+      platform::unlockFile(lock);
+      *error = loaded;
       return nullptr;
     }
     saved = serializeMemory(memory);
   }
-  if (error != nullptr) *error = kOk;
-  return std::make_unique<Model>(options, std::move(memory), std::move(saved));
+  if (!options.paperPath.empty() && !canAppendToRoll(options.paperPath) && options.warn)
+    options.warn(options.paperOrigin + " " + options.paperPath +
+                 ": cannot be written; the paper roll is not kept");
+  *error = kOk;
+  return std::make_unique<Model>(options, status, std::move(memory), std::move(saved),
+                                 lock);
 }
 
 } // namespace talmer

@@ -3,15 +3,15 @@
 // totals, reports, VAT rates, header and footer, clock), prints the paper
 // roll and keeps fiscal memory between runs.
 //
-// The device layer (device.cpp) owns one Printer per open device and calls it
-// from its worker thread and from the caller's thread, always under the
-// device's lock: a Printer needs no lock of its own and never sleeps. How
-// long the paper takes to move is returned, not waited for.
+// The engine owns one Printer and calls it from its worker thread, always
+// under the engine's lock: a Printer needs no lock of its own and never
+// sleeps. How long the paper takes to move is returned, not waited for.
 #pragma once
 
 #include "engine/inside.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,33 +46,43 @@ struct StatusPair {
   std::int32_t printer = 0;
 };
 
+/// The lines of one printout as they reach the paper, UTF-8.
+using PrintoutLines = std::vector<std::string>;
+
 struct PrinterOptions {
-  std::string paperPath; ///< TALMER_PAPER, empty: no paper roll file
-  std::string statePath; ///< TALMER_SIM_STATE, empty: memory lives in process
+  std::string paperPath; ///< the paper roll file; empty: none
+  std::string statePath; ///< the fiscal memory file; empty: memory in process
+  /// Where the paths come from, for messages ("TALMER_PAPER", "--paper").
+  std::string paperOrigin = "TALMER_PAPER";
+  std::string stateOrigin = "TALMER_SIM_STATE";
+  /// Called with each printout once it is on the paper (may be empty).
+  std::function<void(const PrintoutLines &)> onPrintout;
+  /// Writes a line about what went wrong and what is done instead.
+  std::function<void(const std::string &)> warn;
 };
+
+class PrinterStatus;
+struct FiscalMemory;
 
 class Printer {
 public:
   /// True for every request name the printer understands.
   static bool knowsRequest(std::string_view name);
 
-  /// Opens the printer: loads fiscal memory. Returns null and sets *error to
-  /// a status code (kStateFileDamaged, ...) when it can't.
-  static std::unique_ptr<Printer> open(const PrinterOptions &options,
-                                       std::int32_t *error);
+  /// Switches the printer on: takes its memory file for itself and loads
+  /// the fiscal memory. Returns null and sets *error to a status code
+  /// (kPrinterBusy, kStateFileDamaged, ...) when it can't. The status of the
+  /// paper and the cover, which refuse printing, is read from status.
+  static std::unique_ptr<Printer>
+  open(const PrinterOptions &options, const PrinterStatus &status, std::int32_t *error);
 
   virtual ~Printer() = default;
 
   /// Carries out one request.
   virtual Outcome execute(const Command &command) = 0;
 
-  /// The status pair now: 0, 0 for a ready printer; bits for paper out and
-  /// cover open (docs/virtual-printer.md).
-  virtual StatusPair status() const = 0;
-
-  /// Faults of the paper and the cover, set by the script at nominal times.
-  virtual void setPaperOut(bool out) = 0;
-  virtual void setCoverOpen(bool open) = 0;
+  /// The fiscal memory as it is now.
+  virtual const FiscalMemory &memory() const = 0;
 };
 
 } // namespace talmer

@@ -8,6 +8,8 @@
 #include "engine/paper_roll.h"
 #include "engine/printer.h"
 #include "engine/printer_params.h"
+#include "engine/printer_status.h"
+#include "platform/files.h"
 
 #include <string>
 #include <utility>
@@ -54,12 +56,14 @@ struct OpenForm {
 
 class Model final : public Printer {
 public:
-  Model(PrinterOptions options, FiscalMemory memory, std::string saved);
+  Model(PrinterOptions options, const PrinterStatus &status, FiscalMemory memory,
+        std::string saved, platform::FileLock *lock);
+  ~Model() override;
+  Model(const Model &) = delete;
+  Model &operator=(const Model &) = delete;
 
   Outcome execute(const Command &command) override;
-  StatusPair status() const override;
-  void setPaperOut(bool out) override { paperOut_ = out; }
-  void setCoverOpen(bool open) override { coverOpen_ = open; }
+  const FiscalMemory &memory() const override { return memory_; }
 
   using Handler = std::int32_t (Model::*)(const Params &, Outcome &, Printout &);
 
@@ -96,7 +100,9 @@ public:
 private:
   ClockTime now() const;
   std::string stamp() const; ///< "YYYY-MM-DD HH:MM" of the printer's clock
-  bool canPrint() const { return !paperOut_ && !coverOpen_; }
+  bool canPrint() const { return status_.printingRefusal() == 0; }
+  /// Puts a printout on the paper roll and tells who listens.
+  void print(const Printout &paper);
   void printHeader(Printout &paper) const;
   /// The header, then the printout's title between two rules.
   void printTitle(Printout &paper, const std::string &title) const;
@@ -107,15 +113,16 @@ private:
   void saveIfChanged(Outcome &outcome, const std::string &name);
 
   PrinterOptions options_;
+  const PrinterStatus &status_;
   FiscalMemory memory_;
-  std::string saved_; ///< the memory file's text as last written or read
+  std::string saved_;        ///< the memory file's text as last written or read
+  platform::FileLock *lock_; ///< the memory file's, while the printer is on
+  bool rollWarned_ = false;
 
   Open open_ = Open::Nothing;
   Sale sale_;
   Packaging packaging_;
   OpenForm form_;
-  bool paperOut_ = false;
-  bool coverOpen_ = false;
 };
 
 /// The VAT in a gross amount at a rate (percent, or exempt).

@@ -21,7 +21,7 @@ protected:
     path_ = tempPath("roll");
     std::remove(path_.c_str());
     std::int32_t error = -1;
-    printer_ = Printer::open({path_, ""}, &error);
+    printer_ = Printer::open(optionsWith(path_, ""), status_, &error);
     ASSERT_EQ(error, kOk);
   }
   void TearDown() override { std::remove(path_.c_str()); }
@@ -42,6 +42,7 @@ protected:
   }
 
   std::string path_;
+  PrinterStatus status_;
   std::unique_ptr<Printer> printer_;
 };
 
@@ -200,7 +201,7 @@ TEST_F(PaperRoll, FeedsPrintBlankLinesAndRefusalsPrintNothing) {
   EXPECT_EQ(print({{"papfeed", "ln,3", {}}}), "\n\n\n");
   EXPECT_NE(printer_->execute(toCommand({"trline", "na,A\nvt,0\npr,1", {}})).status,
             kOk);
-  printer_->setPaperOut(true);
+  status_.setPaperOut(true);
   EXPECT_NE(printer_->execute(toCommand(kSimpleSale[0])).status, kOk);
   EXPECT_EQ(roll(), "\n\n\n");
 }

@@ -12,9 +12,9 @@ namespace {
 using testing::Step;
 using namespace talmer::testing;
 
-std::unique_ptr<Printer> openPrinter() {
+std::unique_ptr<Printer> openPrinter(const PrinterStatus &status = readyStatus()) {
   std::int32_t error = -1;
-  auto printer = Printer::open({}, &error);
+  auto printer = Printer::open({}, status, &error);
   EXPECT_EQ(error, kOk);
   return printer;
 }
@@ -402,27 +402,41 @@ TEST_F(PrinterRules, VatRatesAnswerInOrderAndChange) {
 }
 
 TEST_F(PrinterRules, PaperOutAndCoverOpenStopPrintingAndShowInTheStatus) {
-  auto printer = openPrinter();
-  EXPECT_EQ(printer->status().global, 0);
-  EXPECT_EQ(printer->status().printer, 0);
+  PrinterStatus status;
+  auto printer = openPrinter(status);
+  EXPECT_EQ(status.reported().global, 0);
+  EXPECT_EQ(status.reported().printer, 0);
   expectAccepted(*printer, {kSimpleSale[0]});
 
-  printer->setPaperOut(true);
-  EXPECT_EQ(printer->status().global, 1);
-  EXPECT_EQ(printer->status().printer, 1);
+  status.setPaperOut(true);
+  EXPECT_EQ(status.reported().global, 1);
+  EXPECT_EQ(status.reported().printer, 1);
   Outcome refused = printer->execute(toCommand(kSimpleSale[1]));
   EXPECT_EQ(refused.status, kPaperOut);
   EXPECT_EQ(field(refused, "cm"), "trline");
-  printer->setCoverOpen(true);
-  EXPECT_EQ(printer->status().printer, 3);
-  printer->setPaperOut(false);
-  EXPECT_EQ(printer->status().printer, 2);
+  status.setCoverOpen(true);
+  EXPECT_EQ(status.reported().printer, 3);
+  status.setPaperOut(false);
+  EXPECT_EQ(status.reported().printer, 2);
   EXPECT_EQ(printer->execute(toCommand({"papfeed", "ln,1", {}})).status, kCoverOpen);
   // Queries and settings don't need paper.
   expectAccepted(*printer, {{"rtcget", "", {}}, {"vatget", "", {}}, kFooterLinesStep});
-  printer->setCoverOpen(false);
-  EXPECT_EQ(printer->status().global, 0);
+  status.setCoverOpen(false);
+  EXPECT_EQ(status.reported().global, 0);
   expectAccepted(*printer, {kSimpleSale[1], kSimpleSale[2]});
+}
+
+// A scripted pair says what the printer reports, not whether it prints; a
+// change of the paper or the cover shows the printer's own bits again.
+TEST_F(PrinterRules, AScriptedPairIsReportedButDoesNotStopPrinting) {
+  PrinterStatus status;
+  auto printer = openPrinter(status);
+  status.setScriptedPair({1, 1});
+  EXPECT_EQ(status.reported().printer, 1);
+  expectAccepted(*printer, kSimpleSale);
+  status.setCoverOpen(false);
+  EXPECT_EQ(status.reported().global, 0);
+  EXPECT_EQ(status.reported().printer, 0);
 }
 
 TEST_F(PrinterRules, UnknownRequestIsRefusedWithItsName) {

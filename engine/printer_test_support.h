@@ -4,9 +4,12 @@
 
 #include "engine/inside.h"
 #include "engine/printer.h"
+#include "engine/printer_status.h"
+#include "engine/text_checks.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,20 +23,33 @@ struct Step {
   Fields pushed;
 };
 
+/// The command as the printer receives it: the ParamList taken apart by the
+/// library's own parser, then the pushed parameters.
 inline Command toCommand(const Step &step) {
   Command command{step.name, {}};
-  std::size_t start = 0;
-  while (!step.paramList.empty() && start <= step.paramList.size()) {
-    std::size_t end = step.paramList.find('\n', start);
-    if (end == std::string::npos) end = step.paramList.size();
-    const std::string line = step.paramList.substr(start, end - start);
-    const std::size_t comma = line.find(',');
-    command.params.push_back({line.substr(0, comma), line.substr(comma + 1)});
-    start = end + 1;
+  if (!step.paramList.empty()) {
+    std::optional<Fields> params = parseParamList(step.paramList);
+    EXPECT_TRUE(params) << step.name << ": malformed ParamList " << step.paramList;
+    if (params) command.params = std::move(*params);
   }
   for (const Field &f : step.pushed)
     command.params.push_back(f);
   return command;
+}
+
+/// The options of a printer with a paper roll file and a memory file (each
+/// may be empty: none).
+inline PrinterOptions optionsWith(std::string paperPath, std::string statePath) {
+  PrinterOptions options;
+  options.paperPath = std::move(paperPath);
+  options.statePath = std::move(statePath);
+  return options;
+}
+
+/// The status of a printer whose paper and cover no test changes.
+inline const PrinterStatus &readyStatus() {
+  static const PrinterStatus ready;
+  return ready;
 }
 
 /// A file name of the running test's own, so that tests may run in parallel.

@@ -1,12 +1,9 @@
 #include "engine/script.h"
 
 #include "platform/cp1250.h"
+#include "platform/files.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <limits>
-#include <sstream>
 
 namespace talmer {
 namespace {
@@ -140,9 +137,11 @@ bool parseStartUp(const Tokens &t, Script &s) {
     s.handleFail = true;
   } else if (is(t, 0, "usb-devices") && n == 2 && t[1].quoted) {
     s.usbDevices = cp1250::fromUtf8(t[1].text);
+    s.usbDevicesFail.reset();
   } else if (is(t, 0, "usb-devices") && n == 3 && is(t, 1, "fail") &&
              parseCode(t[2], code)) {
     s.usbDevicesFail = code;
+    s.usbDevices.reset();
   } else if (is(t, 0, "open") && n == 3 && is(t, 1, "fail") && parseCode(t[2], code)) {
     s.openFail = code;
   } else if (is(t, 0, "describe") && n == 3 && parseCode(t[1], code) &&
@@ -165,11 +164,26 @@ bool parseStatusAndModem(const Tokens &t, Script &s) {
   } else if (is(t, 0, "status") && n == 3 && is(t, 1, "fail") &&
              parseCode(t[2], code)) {
     s.statusFail = code;
+    s.status.reset();
   } else if (is(t, 0, "status") && n == 3) {
     StatusPair pair;
     if (!parseStatusWord(t[1], pair.global) || !parseStatusWord(t[2], pair.printer))
       return false;
     s.status = pair;
+    s.statusFail.reset();
+  } else if (n == 3 && !t[0].quoted && t[0].text.rfind("status#", 0) == 0) {
+    std::uint32_t ordinal = 0;
+    StatusAnswer answer;
+    if (!parseUnsigned({t[0].text.substr(7), false}, ordinal) || ordinal == 0)
+      return false;
+    if (is(t, 1, "fail")) {
+      if (!parseCode(t[2], code)) return false;
+      answer.fail = code;
+    } else if (!parseStatusWord(t[1], answer.pair.global) ||
+               !parseStatusWord(t[2], answer.pair.printer)) {
+      return false;
+    }
+    s.statusAnswers[ordinal] = answer;
   } else if (is(t, 0, "event") && n == 2 && is(t, 1, "none")) {
     s.eventNone = true;
   } else if (is(t, 0, "modem") && n == 4 && is(t, 1, "dial") && is(t, 2, "fail") &&
@@ -305,24 +319,54 @@ ParsedScript parseScript(std::string_view text) {
   return parsed;
 }
 
-std::shared_ptr<const Script> loadScriptFromEnvironment() {
-  const char *path = std::getenv("TALMER_SIM_SCRIPT");
-  if (path == nullptr || *path == '\0') return std::make_shared<const Script>();
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    std::fprintf(stderr, "libtalmer: TALMER_SIM_SCRIPT: cannot read %s\n", path);
+std::shared_ptr<const Script> loadScript(const std::string &path,
+                                         std::vector<std::string> *errors) {
+  std::string text;
+  const platform::ReadResult read =
+      platform::readRegularFile(path, kMaxScriptBytes, &text);
+  if (read != platform::ReadResult::Read) {
+    std::string reason = platform::describeReadResult(read);
+    if (read == platform::ReadResult::TooLarge)
+      reason += " (a script has at most " + std::to_string(kMaxScriptBytes) + " bytes)";
+    errors->push_back(reason);
     return nullptr;
   }
-  std::ostringstream content;
-  content << file.rdbuf();
-  ParsedScript parsed = parseScript(content.str());
+  ParsedScript parsed = parseScript(text);
   if (!parsed.errors.empty()) {
-    for (const std::string &error : parsed.errors)
-      std::fprintf(stderr, "libtalmer: TALMER_SIM_SCRIPT %s: %s\n", path,
-                   error.c_str());
+    *errors = std::move(parsed.errors);
     return nullptr;
   }
   return std::make_shared<const Script>(std::move(parsed.script));
+}
+
+Script mergeScripts(const Script &earlier, const Script &later) {
+  Script merged = earlier;
+  auto take = [](auto &into, const auto &from) {
+    if (from) into = from;
+  };
+  merged.handleFail = earlier.handleFail || later.handleFail;
+  if (later.usbDevices || later.usbDevicesFail) {
+    merged.usbDevices = later.usbDevices;
+    merged.usbDevicesFail = later.usbDevicesFail;
+  }
+  take(merged.openFail, later.openFail);
+  for (const auto &[code, text] : later.descriptions)
+    merged.descriptions[code] = text;
+  merged.requests.insert(merged.requests.end(), later.requests.begin(),
+                         later.requests.end());
+  take(merged.responseCount, later.responseCount);
+  if (later.status || later.statusFail) {
+    merged.status = later.status;
+    merged.statusFail = later.statusFail;
+  }
+  for (const auto &[ordinal, answer] : later.statusAnswers)
+    merged.statusAnswers[ordinal] = answer;
+  merged.eventNone = earlier.eventNone || later.eventNone;
+  merged.changes.insert(merged.changes.end(), later.changes.begin(),
+                        later.changes.end());
+  take(merged.modemDialFail, later.modemDialFail);
+  if (!later.modemStatus.empty()) merged.modemStatus = later.modemStatus;
+  return merged;
 }
 
 } // namespace talmer

@@ -54,6 +54,14 @@ struct TimedChange {
   std::uint32_t times = 1;   ///< changes in all, the first included
 };
 
+/// The answer of one status query, chosen by its ordinal ("status#2 ...").
+struct StatusAnswer {
+  std::optional<std::int32_t> fail; ///< the query fails with this code
+  StatusPair pair;                  ///< else it answers this pair
+};
+
+/// A script. Of a directive given twice the later one counts; request
+/// directives and timed changes all apply, in the order written.
 struct Script {
   bool handleFail = false;
   std::optional<std::string> usbDevices; ///< code page 1250
@@ -63,8 +71,10 @@ struct Script {
   std::map<std::int32_t, std::optional<std::string>> descriptions;
   std::vector<RequestRule> requests;
   std::optional<std::int32_t> responseCount;
-  std::optional<StatusPair> status;
-  std::optional<std::int32_t> statusFail;
+  std::optional<StatusPair> status;                    ///< "status G P"
+  std::optional<std::int32_t> statusFail;              ///< "status fail CODE"
+  std::map<std::uint32_t, StatusAnswer> statusAnswers; ///< "status#N ..."
+
   bool eventNone = false;
   std::vector<TimedChange> changes;
   std::optional<std::int32_t> modemDialFail;
@@ -79,9 +89,17 @@ struct ParsedScript {
 /// Parses the text of a script (UTF-8).
 ParsedScript parseScript(std::string_view text);
 
-/// Reads the script that TALMER_SIM_SCRIPT names: an empty script when the
-/// variable is unset. Reports bad lines (and an unreadable file) on standard
-/// error and returns null then.
-std::shared_ptr<const Script> loadScriptFromEnvironment();
+/// The longest script file that is read.
+constexpr std::size_t kMaxScriptBytes = 1 << 20;
+
+/// Reads and parses a script file (a regular file of at most
+/// kMaxScriptBytes). Null when it can't be used, with the reasons in
+/// *errors: "not a regular file", "line 3: not understood: ...".
+std::shared_ptr<const Script> loadScript(const std::string &path,
+                                         std::vector<std::string> *errors);
+
+/// The script with a later one's directives on top: what the later one says
+/// counts, its request rules and timed changes come after the earlier ones'.
+Script mergeScripts(const Script &earlier, const Script &later);
 
 } // namespace talmer

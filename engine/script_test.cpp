@@ -16,13 +16,11 @@ TEST(Script, ReadsTheStartUpDirectives) {
   const Script s = parsed("# comment\n\n"
                           "handle fail\n"
                           "usb-devices \"VP0001;VP0042\"   # two printers\n"
-                          "usb-devices fail 0x1000b\n"
                           "open fail -1\n"
                           "describe 0x10016 \"Zaj\xC4\x99te \\\"x\\\"\\n\"\n"
                           "describe 12345 none\n");
   EXPECT_TRUE(s.handleFail);
   EXPECT_EQ(s.usbDevices, "VP0001;VP0042");
-  EXPECT_EQ(s.usbDevicesFail, 0x1000b);
   EXPECT_EQ(s.openFail, -1);
   EXPECT_EQ(s.descriptions.at(0x10016), "Zaj\xEAte \"x\"\n"); // cp1250
   EXPECT_EQ(s.descriptions.at(12345), std::nullopt);
@@ -60,7 +58,8 @@ TEST(Script, ReadsRequestRulesWithTheirSelectors) {
 TEST(Script, ReadsStatusQueueAndModemDirectives) {
   const Script s = parsed("response-count 99\n"
                           "status 1 -2\n"
-                          "status fail 0x10015\n"
+                          "status#2 fail 0x10015\n"
+                          "status#3 4 5\n"
                           "event none\n"
                           "at 0 status 1 2\n"
                           "at 500 status 0 0 every 100 times 20\n"
@@ -71,7 +70,10 @@ TEST(Script, ReadsStatusQueueAndModemDirectives) {
   EXPECT_EQ(s.responseCount, 99);
   ASSERT_TRUE(s.status);
   EXPECT_EQ(s.status->printer, -2);
-  EXPECT_EQ(s.statusFail, kPrinterNotAnswering);
+  EXPECT_EQ(s.statusFail, std::nullopt);
+  EXPECT_EQ(s.statusAnswers.at(2).fail, kPrinterNotAnswering);
+  EXPECT_EQ(s.statusAnswers.at(3).fail, std::nullopt);
+  EXPECT_EQ(s.statusAnswers.at(3).pair.printer, 5);
   EXPECT_TRUE(s.eventNone);
   ASSERT_EQ(s.changes.size(), 4u);
   EXPECT_EQ(s.changes[1].atMs, 500u);
@@ -81,6 +83,37 @@ TEST(Script, ReadsStatusQueueAndModemDirectives) {
   EXPECT_EQ(s.changes[3].kind, TimedChange::Kind::CoverClosed);
   EXPECT_EQ(s.modemDialFail, kModemNoAnswer);
   EXPECT_EQ(s.modemStatus, (std::vector<std::int32_t>{0, 10, 50, 100}));
+}
+
+// Of a directive given twice the later one counts, also where the two are
+// written differently ("status fail" and "status G P").
+TEST(Script, TheLaterOfTwoDirectivesCounts) {
+  Script s = parsed("status fail 0x10015\nstatus 1 2\n"
+                    "usb-devices fail 0x1000b\nusb-devices \"VP0042\"\n");
+  EXPECT_EQ(s.statusFail, std::nullopt);
+  EXPECT_EQ(s.status->global, 1);
+  EXPECT_EQ(s.usbDevicesFail, std::nullopt);
+  EXPECT_EQ(s.usbDevices, "VP0042");
+  s = parsed("status 1 2\nstatus fail 0x10015\n"
+             "usb-devices \"VP0042\"\nusb-devices fail 0x1000b\n"
+             "status#1 1 1\nstatus#1 fail 7\n");
+  EXPECT_EQ(s.status, std::nullopt);
+  EXPECT_EQ(s.statusFail, kPrinterNotAnswering);
+  EXPECT_EQ(s.usbDevices, std::nullopt);
+  EXPECT_EQ(s.usbDevicesFail, kUsbListingFailed);
+  EXPECT_EQ(s.statusAnswers.at(1).fail, 7);
+}
+
+TEST(Script, AMergedScriptTakesTheLaterOnesDirectives) {
+  const Script merged =
+      mergeScripts(parsed("status fail 0x10015\npapfeed never\nat 5 paper out\n"),
+                   parsed("status 3 4\ntrline busy 10\nat 1 cover open\n"));
+  EXPECT_EQ(merged.statusFail, std::nullopt);
+  EXPECT_EQ(merged.status->printer, 4);
+  ASSERT_EQ(merged.requests.size(), 2u);
+  EXPECT_EQ(merged.requests[1].name, "trline");
+  ASSERT_EQ(merged.changes.size(), 2u);
+  EXPECT_EQ(merged.changes[1].kind, TimedChange::Kind::CoverOpen);
 }
 
 TEST(Script, ReportsEveryLineItDoesNotUnderstand) {
@@ -97,7 +130,11 @@ TEST(Script, ReportsEveryLineItDoesNotUnderstand) {
                        "at 10 paper sideways",
                        "at 10 status 1 2 every 0 times 3",
                        "modem status",
-                       "usb-devices VP0001"};
+                       "usb-devices VP0001",
+                       "status#0 fail 1",
+                       "status#x 1 2",
+                       "status#2 fail",
+                       "status#2 fail one"};
   for (const char *line : bad) {
     ParsedScript result = parseScript(std::string("status 0 0\n") + line + "\n");
     ASSERT_EQ(result.errors.size(), 1u) << line;

@@ -25,6 +25,7 @@ struct DeviceEntry {
 struct RequestEntry {
   RequestRef ref;
   std::uint32_t serial = 0;
+  std::weak_ptr<HandleState> handle;
 };
 
 struct Registry {
@@ -33,6 +34,7 @@ struct Registry {
   std::map<std::uintptr_t, std::pair<HandlePtr, std::uint32_t>> handleEntries;
   std::map<std::uintptr_t, DeviceEntry> deviceEntries;
   std::map<std::uintptr_t, RequestEntry> requestEntries;
+  std::map<std::pair<const OpenDevice *, RequestId>, std::uintptr_t> requestTokens;
 };
 
 // Never destroyed: worker threads of devices left open may outlive static
@@ -65,7 +67,7 @@ void *addDevice(DevicePtr device, const HandlePtr &handle) {
   std::lock_guard<std::mutex> lock(r.mutex);
   DeviceEntry entry;
   entry.serial = ++r.devices;
-  if (device->event() != nullptr) entry.eventSerial = ++r.events;
+  if (device->event != nullptr) entry.eventSerial = ++r.events;
   entry.device = std::move(device);
   entry.handle = handle;
   const std::uintptr_t token = tokenOf(Kind::Device, entry.serial);
@@ -73,18 +75,24 @@ void *addDevice(DevicePtr device, const HandlePtr &handle) {
   return pointer(token);
 }
 
-void *addRequest(const DevicePtr &device, const RequestPtr &request) {
+void *addRequest(const DevicePtr &device, RequestId id) {
   Registry &r = instance();
   std::lock_guard<std::mutex> lock(r.mutex);
   const std::uint32_t serial = ++r.requests;
-  request->serial = serial;
   const std::uintptr_t token = tokenOf(Kind::Request, serial);
-  r.requestEntries[token] = {{device, request}, serial};
+  std::weak_ptr<HandleState> handle;
+  for (const auto &[key, entry] : r.deviceEntries)
+    if (entry.device == device) handle = entry.handle;
+  r.requestEntries[token] = {{device, id}, serial, handle};
+  r.requestTokens[{device.get(), id}] = token;
   return pointer(token);
 }
 
-void *requestToken(const RequestState &request) {
-  return pointer(tokenOf(Kind::Request, request.serial));
+void *requestToken(const DevicePtr &device, RequestId id) {
+  Registry &r = instance();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  auto found = r.requestTokens.find({device.get(), id});
+  return found == r.requestTokens.end() ? nullptr : pointer(found->second);
 }
 
 HandlePtr findHandle(const void *token) {
@@ -106,6 +114,13 @@ HandlePtr handleOfDevice(const void *token) {
   std::lock_guard<std::mutex> lock(r.mutex);
   auto found = r.deviceEntries.find(key(token));
   return found == r.deviceEntries.end() ? nullptr : found->second.handle.lock();
+}
+
+HandlePtr handleOfRequest(const void *token) {
+  Registry &r = instance();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  auto found = r.requestEntries.find(key(token));
+  return found == r.requestEntries.end() ? nullptr : found->second.handle.lock();
 }
 
 std::optional<RequestRef> findRequest(const void *token) {
@@ -134,10 +149,12 @@ DevicePtr removeDevice(const void *token) {
   DevicePtr device = std::move(found->second.device);
   r.deviceEntries.erase(found);
   for (auto it = r.requestEntries.begin(); it != r.requestEntries.end();) {
-    if (it->second.ref.device == device)
+    if (it->second.ref.device == device) {
+      r.requestTokens.erase({device.get(), it->second.ref.id});
       it = r.requestEntries.erase(it);
-    else
+    } else {
       ++it;
+    }
   }
   return device;
 }
@@ -145,7 +162,10 @@ DevicePtr removeDevice(const void *token) {
 void removeRequest(const void *token) {
   Registry &r = instance();
   std::lock_guard<std::mutex> lock(r.mutex);
-  r.requestEntries.erase(key(token));
+  auto found = r.requestEntries.find(key(token));
+  if (found == r.requestEntries.end()) return;
+  r.requestTokens.erase({found->second.ref.device.get(), found->second.ref.id});
+  r.requestEntries.erase(found);
 }
 
 std::string nameOf(const void *token) {
@@ -166,7 +186,7 @@ std::string eventName(const void *event) {
   Registry &r = instance();
   std::lock_guard<std::mutex> lock(r.mutex);
   for (const auto &[token, entry] : r.deviceEntries)
-    if (entry.device->event() == event)
+    if (entry.device->event == event)
       return "event" + std::to_string(entry.eventSerial);
   return "invalid";
 }

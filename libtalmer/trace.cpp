@@ -1,10 +1,10 @@
 #include "libtalmer/trace.h"
 
 #include "connection/talmer.h"
+#include "libtalmer/environment.h"
 #include "platform/cp1250.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 
 namespace talmer::trace {
@@ -19,11 +19,11 @@ struct Sink {
 Sink &sink() {
   static Sink *const instance = [] {
     auto *s = new Sink;
-    const char *path = std::getenv("TALMER_SIM_TRACE");
-    if (path != nullptr && *path != '\0') {
-      s->file = std::fopen(path, "ab");
+    const std::string path = tracePath();
+    if (!path.empty()) {
+      s->file = std::fopen(path.c_str(), "ab");
       if (s->file == nullptr)
-        std::fprintf(stderr, "libtalmer: TALMER_SIM_TRACE: cannot open %s\n", path);
+        warn("TALMER_SIM_TRACE " + path + ": cannot be written; no calls are traced");
     }
     return s;
   }();
