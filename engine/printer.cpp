@@ -78,7 +78,17 @@ std::string rateLabel(int rate) {
 Model::Model(PrinterOptions options, const PrinterStatus &status, FiscalMemory memory,
              std::string saved, platform::FileLock *lock)
     : options_(std::move(options)), status_(status), memory_(std::move(memory)),
-      saved_(std::move(saved)), lock_(lock) {}
+      saved_(std::move(saved)), lock_(lock) {
+  // Said at once, so that nobody waits for a roll that never grows.
+  if (!options_.paperPath.empty() && !canAppendToRoll(options_.paperPath)) warnRoll();
+}
+
+void Model::warnRoll() {
+  if (rollWarned_ || !options_.warn) return;
+  rollWarned_ = true;
+  options_.warn(options_.paperOrigin + " " + options_.paperPath +
+                ": cannot be written; the paper roll is not kept");
+}
 
 Model::~Model() {
   platform::unlockFile(lock_);
@@ -124,11 +134,7 @@ void Model::saveIfChanged(Outcome &outcome, const std::string &name) {
 
 void Model::print(const Printout &paper) {
   if (paper.empty()) return;
-  if (!appendToRoll(options_.paperPath, paper) && !rollWarned_ && options_.warn) {
-    rollWarned_ = true;
-    options_.warn(options_.paperOrigin + " " + options_.paperPath +
-                  ": cannot be written; the paper roll is not kept");
-  }
+  if (!appendToRoll(options_.paperPath, paper)) warnRoll();
   if (options_.onPrintout) options_.onPrintout(paper.lines());
 }
 
@@ -201,8 +207,17 @@ std::unique_ptr<Printer> Printer::open(const PrinterOptions &options,
   std::string saved;
   platform::FileLock *lock = nullptr;
   if (!options.statePath.empty()) {
+    std::string why;
+    // What isn't a memory file is refused before a lock file is made beside it.
+    if (loadMemory(options.statePath, &memory, &why) != kOk) {
+      if (options.warn)
+        options.warn(options.stateOrigin + " " + options.statePath + ": " + why);
+      *error = kStateFileDamaged;
+      return nullptr;
+    }
     // One printer, one program: the memory file is this printer's while it
-    // is on, so that no other can write over it.
+    // is on, so that no other can write over it. It is read again under the
+    // lock, as its holder may have changed it meanwhile.
     switch (platform::lockFile(options.statePath + ".lock", &lock)) {
     case platform::LockResult::Locked:
       break;
@@ -216,7 +231,6 @@ std::unique_ptr<Printer> Printer::open(const PrinterOptions &options,
       *error = kStateFileDamaged;
       return nullptr;
     }
-    std::string why;
     const std::int32_t loaded = loadMemory(options.statePath, &memory, &why);
     if (loaded != kOk) {
       if (options.warn)
@@ -227,9 +241,6 @@ std::unique_ptr<Printer> Printer::open(const PrinterOptions &options,
     }
     saved = serializeMemory(memory);
   }
-  if (!options.paperPath.empty() && !canAppendToRoll(options.paperPath) && options.warn)
-    options.warn(options.paperOrigin + " " + options.paperPath +
-                 ": cannot be written; the paper roll is not kept");
   *error = kOk;
   return std::make_unique<Model>(options, status, std::move(memory), std::move(saved),
                                  lock);

@@ -103,6 +103,7 @@ private:
   bool canPrint() const { return status_.printingRefusal() == 0; }
   /// Puts a printout on the paper roll and tells who listens.
   void print(const Printout &paper);
+  void warnRoll(); ///< once: the paper roll file can't be written
   void printHeader(Printout &paper) const;
   /// The header, then the printout's title between two rules.
   void printTitle(Printout &paper, const std::string &title) const;

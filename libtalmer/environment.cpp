@@ -22,6 +22,17 @@ Environment readEnvironment() {
   e.statePath = variable("TALMER_SIM_STATE");
   e.printerAddress = variable("TALMER_PRINTER");
   e.timeScale = platform::timeScale();
+  // Said once a process, as the platform reads it once.
+  static const bool reported = [] {
+    std::uint32_t scale = 1;
+    const std::string text = variable("TALMER_SIM_TIMESCALE");
+    if (!platform::parseTimeScale(text.c_str(), &scale))
+      warn("TALMER_SIM_TIMESCALE=" + text + ": not a whole number from 1 to " +
+           std::to_string(platform::kMaxTimeScale) +
+           "; pauses and waits take their real time");
+    return true;
+  }();
+  (void)reported;
   return e;
 }
 

@@ -17,9 +17,17 @@ bool startSockets();
 /// stand-in writes "caption: text" and a line feed to standard error.
 void showErrorBox(const char *text, const char *caption);
 
-/// The time scale N of TALMER_SIM_TIMESCALE (a whole number, default 1):
-/// every pause and wait lasts 1/N of its nominal time.
+/// The largest time scale.
+constexpr std::uint32_t kMaxTimeScale = 1000000;
+
+/// The time scale N of TALMER_SIM_TIMESCALE (a whole number from 1 to
+/// kMaxTimeScale, default 1): every pause and wait lasts 1/N of its nominal
+/// time. Read once; another value counts as 1 (the device library says so).
 std::uint32_t timeScale();
+
+/// A time scale's text: unset or empty is 1. False for anything but a whole
+/// number from 1 to kMaxTimeScale, which gives 1.
+bool parseTimeScale(const char *text, std::uint32_t *scale);
 
 /// Sleeps for a nominal number of milliseconds, scaled. Pauses shorter than
 /// the system can sleep are added up and slept together, so that many short

@@ -17,15 +17,25 @@ std::chrono::nanoseconds scaled(std::uint32_t nominalMs) {
 
 } // namespace detail
 
+bool parseTimeScale(const char *text, std::uint32_t *scale) {
+  if (text == nullptr || *text == '\0') {
+    *scale = 1;
+    return true;
+  }
+  std::uint64_t value = 0;
+  const char *c = text;
+  for (; *c >= '0' && *c <= '9' && value <= kMaxTimeScale; ++c)
+    value = value * 10 + static_cast<std::uint64_t>(*c - '0');
+  const bool valid = *c == '\0' && value >= 1 && value <= kMaxTimeScale;
+  *scale = valid ? static_cast<std::uint32_t>(value) : 1;
+  return valid;
+}
+
 std::uint32_t timeScale() {
   static const std::uint32_t scale = [] {
-    const char *text = std::getenv("TALMER_SIM_TIMESCALE");
-    if (text == nullptr) return 1u;
-    char *end = nullptr;
-    const unsigned long value = std::strtoul(text, &end, 10);
-    return end != text && *end == '\0' && value >= 1 && value <= 1000000
-               ? static_cast<std::uint32_t>(value)
-               : 1u;
+    std::uint32_t value = 1;
+    parseTimeScale(std::getenv("TALMER_SIM_TIMESCALE"), &value);
+    return value;
   }();
   return scale;
 }
