@@ -22,8 +22,13 @@
  * Threads: a Device and everything made from it belong to the thread that
  * opened it; calls on one Device must not overlap. FPD_GetErrorString may be
  * called from any thread. The status callback of FPD_SetCallback runs on a
- * thread of the library, never on the caller's, and never after
- * FPD_CloseDevice has returned.
+ * thread of the library, never on the caller's, one call at a time, and never
+ * after FPD_CloseDevice has returned (unless the callback itself closed the
+ * device). A callback may call any function of this header: it may query the
+ * status, and it may close its device or destroy its handle, after which it
+ * should return without using them; a callback that takes its time holds up
+ * no request, but the changes that come meanwhile are bounded (see
+ * docs/virtual-printer.md, "Notifications").
  *
  * The header compiles as C11 and as C++.
  */
@@ -121,9 +126,10 @@ TALMER_API DeviceHandle FPD_CreateDeviceHandle(DeviceType deviceType);
     Errors: invalid handle. */
 TALMER_API ErrorCode FPD_DestroyDeviceHandle(DeviceHandle handle);
 
-/** Sets the library's diagnostics: negative is silent, 0 errors only,
-    positive writes the library's diagnostics to standard error.
-    Errors: invalid handle. */
+/** Sets the library's diagnostics on standard error: negative is silent, 0
+    tells only why opening or dialling failed, positive tells every call that
+    fails, with its code and description. Calls on no live handle follow the
+    level set last. Errors: invalid handle. */
 TALMER_API ErrorCode FPD_SetDebugLevel(DeviceHandle handle, int32_t level);
 
 /** Gives a device parameter (FPD_PARAM_...). value is the address of the value:

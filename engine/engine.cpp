@@ -76,7 +76,7 @@ public:
   RequestId create(const std::string &name,
                    const std::optional<std::string> &paramList) override {
     std::lock_guard<std::mutex> lock(state_->mutex);
-    if (closed_) {
+    if (closed_ || state_->stopping) {
       lastError_ = kWrongState;
       return 0;
     }

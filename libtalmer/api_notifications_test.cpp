@@ -95,6 +95,40 @@ TEST(Notifications, EventIsSignalledBeforeTheModeIsSet) {
   EXPECT_EQ(FPD_SetEventHandlingMode(session.device, 3), 0x10001);
 }
 
+// A callback that is slow to return, here one that waits for the test, never
+// holds up the printer: a flood of changes goes on while a request is
+// carried out and awaited.
+struct Held {
+  std::mutex mutex;
+  std::condition_variable released;
+  bool held = true;
+  int calls = 0;
+} held;
+
+void onStatusHeld(uint32_t) {
+  std::unique_lock<std::mutex> lock(held.mutex);
+  ++held.calls;
+  held.released.wait(lock, [] { return !held.held; });
+}
+
+TEST(Notifications, ASlowCallbackDoesNotHoldUpTheRequests) {
+  ScriptFile script("at 0 status 1 1 every 1 times 100000000\n");
+  Session session;
+  EXPECT_EQ(FPD_SetEventHandlingMode(session.device, FPD_EVENTS_CALLBACK), 0);
+  EXPECT_EQ(FPD_SetCallback(session.device, onStatusHeld), 0);
+  EXPECT_EQ(runRequest(session.device, "papfeed", "ln,1"), 0);
+  int32_t g = 0, p = 0;
+  EXPECT_EQ(FPD_GetPrnDeviceStatus(session.device, 1, &g, &p), 0);
+  EXPECT_EQ(g, 1);
+  {
+    std::lock_guard<std::mutex> lock(held.mutex);
+    held.held = false;
+  }
+  held.released.notify_all();
+  EXPECT_EQ(FPD_CloseDevice(session.device), 0);
+  session.device = nullptr;
+}
+
 TEST(Notifications, NoEventWhenTheScriptSaysNone) {
   ScriptFile script("event none\n");
   Session session;
