@@ -106,9 +106,19 @@ public:
     return code;
   }
 
+  std::optional<std::int32_t> postRefusal(RequestId id) override {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return requests_.postRefusal(id);
+  }
+
   std::int32_t wait(RequestId id, std::uint32_t ms) override {
     std::unique_lock<std::mutex> lock(state_->mutex);
     return requests_.wait(lock, id, ms);
+  }
+
+  std::int32_t waitHeld(RequestId id, std::uint32_t ms, std::uint64_t heldMs) override {
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    return requests_.wait(lock, id, ms, heldMs);
   }
 
   std::int32_t status(RequestId id) override {

@@ -88,6 +88,13 @@ std::int32_t RequestTable::push(RequestId id, std::string key, std::string value
   return kOk;
 }
 
+std::optional<std::int32_t> RequestTable::postRefusal(RequestId id) const {
+  const RequestPtr r = find(id);
+  if (!r) return std::nullopt;
+  if (const RequestRule *fail = r->rule(RequestRule::Kind::PostFail)) return fail->code;
+  return std::nullopt;
+}
+
 std::int32_t RequestTable::post(RequestId id, std::int32_t mode) {
   const RequestPtr r = find(id);
   if (!r) return kInvalidHandle;
@@ -112,7 +119,7 @@ bool RequestTable::complete(const Request &r) const {
 }
 
 std::int32_t RequestTable::wait(std::unique_lock<std::mutex> &lock, RequestId id,
-                                std::uint32_t ms) {
+                                std::uint32_t ms, std::uint64_t heldMs) {
   const RequestPtr r = find(id);
   if (!r) return kInvalidHandle;
   if (!r->posted) return kWrongState;
@@ -121,6 +128,8 @@ std::int32_t RequestTable::wait(std::unique_lock<std::mutex> &lock, RequestId id
     clock_.sleep(nominal);
     lock.lock();
   };
+  // What is left of a wait that the line held.
+  const std::uint64_t left = heldMs < ms ? ms - heldMs : 0;
   for (std::size_t i = 0; i < r->rules.size(); ++i) {
     const RequestRule &rule = r->rules[i];
     if (rule.kind != RequestRule::Kind::Wait) continue;
@@ -129,7 +138,7 @@ std::int32_t RequestTable::wait(std::unique_lock<std::mutex> &lock, RequestId id
     // that runs out of time takes its time.
     ++r->ruleUses[i];
     r->waited += ms;
-    if (rule.code == kWaitNoResponse) sleep(ms);
+    if (rule.code == kWaitNoResponse) sleep(left);
     return rule.code;
   }
   awaitExecuted(lock, r.get());
@@ -143,7 +152,7 @@ std::int32_t RequestTable::wait(std::unique_lock<std::mutex> &lock, RequestId id
     return kOk;
   }
   r->waited += ms;
-  sleep(ms);
+  sleep(left);
   return kWaitNoResponse;
 }
 

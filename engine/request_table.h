@@ -38,9 +38,13 @@ public:
   RequestId create(const std::string &name, const std::optional<std::string> &paramList,
                    const std::vector<const Script *> &scripts, std::int32_t *error);
   std::int32_t push(RequestId id, std::string key, std::string value);
+  /// The script's "post fail" of the request.
+  std::optional<std::int32_t> postRefusal(RequestId id) const;
   /// Queues the request for the worker, which the caller then wakes.
   std::int32_t post(RequestId id, std::int32_t mode);
-  std::int32_t wait(std::unique_lock<std::mutex> &lock, RequestId id, std::uint32_t ms);
+  /// heldMs of the wait passed before it reached the printer.
+  std::int32_t wait(std::unique_lock<std::mutex> &lock, RequestId id, std::uint32_t ms,
+                    std::uint64_t heldMs = 0);
   std::int32_t status(std::unique_lock<std::mutex> &lock, RequestId id);
   std::int32_t responseValue(std::unique_lock<std::mutex> &lock, RequestId id,
                              const std::string &field, std::string *value);

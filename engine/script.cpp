@@ -320,10 +320,11 @@ ParsedScript parseScript(std::string_view text) {
 }
 
 std::shared_ptr<const Script> loadScript(const std::string &path,
-                                         std::vector<std::string> *errors) {
-  std::string text;
+                                         std::vector<std::string> *errors,
+                                         std::string *text) {
+  std::string content;
   const platform::ReadResult read =
-      platform::readRegularFile(path, kMaxScriptBytes, &text);
+      platform::readRegularFile(path, kMaxScriptBytes, &content);
   if (read != platform::ReadResult::Read) {
     std::string reason = platform::describeReadResult(read);
     if (read == platform::ReadResult::TooLarge)
@@ -331,11 +332,12 @@ std::shared_ptr<const Script> loadScript(const std::string &path,
     errors->push_back(reason);
     return nullptr;
   }
-  ParsedScript parsed = parseScript(text);
+  ParsedScript parsed = parseScript(content);
   if (!parsed.errors.empty()) {
     *errors = std::move(parsed.errors);
     return nullptr;
   }
+  if (text != nullptr) *text = std::move(content);
   return std::make_shared<const Script>(std::move(parsed.script));
 }
 

@@ -94,9 +94,11 @@ constexpr std::size_t kMaxScriptBytes = 1 << 20;
 
 /// Reads and parses a script file (a regular file of at most
 /// kMaxScriptBytes). Null when it can't be used, with the reasons in
-/// *errors: "not a regular file", "line 3: not understood: ...".
+/// *errors: "not a regular file", "line 3: not understood: ...". Its text
+/// goes to *text when it is given.
 std::shared_ptr<const Script> loadScript(const std::string &path,
-                                         std::vector<std::string> *errors);
+                                         std::vector<std::string> *errors,
+                                         std::string *text = nullptr);
 
 /// The script with a later one's directives on top: what the later one says
 /// counts, its request rules and timed changes come after the earlier ones'.

@@ -43,7 +43,20 @@ public:
                             const std::string &value) = 0;
   /// mode is FPD_POST_NORMAL or FPD_POST_SPOOLSPECIAL (checked by the caller).
   virtual std::int32_t post(RequestId id, std::int32_t mode) = 0;
+  /// The code that posting the request will give, when it is known before:
+  /// the script's "post fail" (so that a post across the link needs no answer).
+  virtual std::optional<std::int32_t> postRefusal(RequestId id) {
+    (void)id;
+    return std::nullopt;
+  }
   virtual std::int32_t wait(RequestId id, std::uint32_t ms) = 0;
+  /// A wait that reached the printer heldMs after the program began it (a
+  /// pulled cable held it on the line): it is decided as a wait of ms, and
+  /// lasts only what is left of it.
+  virtual std::int32_t waitHeld(RequestId id, std::uint32_t ms, std::uint64_t heldMs) {
+    (void)heldMs;
+    return wait(id, ms);
+  }
   virtual std::int32_t status(RequestId id) = 0;
   virtual std::int32_t responseValue(RequestId id, const std::string &field,
                                      std::string *value) = 0;

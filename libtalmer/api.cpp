@@ -34,11 +34,13 @@ Descriptions &descriptions() {
 }
 
 /// The script that TALMER_SIM_SCRIPT names (an empty one when it is unset),
-/// or null when it can't be used, said on standard error.
-std::shared_ptr<const Script> loadHandleScript(const Environment &environment) {
+/// or null when it can't be used, said on standard error; its text too.
+std::shared_ptr<const Script> loadHandleScript(const Environment &environment,
+                                               std::string *text = nullptr) {
   if (environment.scriptPath.empty()) return std::make_shared<const Script>();
   std::vector<std::string> errors;
-  std::shared_ptr<const Script> script = loadScript(environment.scriptPath, &errors);
+  std::shared_ptr<const Script> script =
+      loadScript(environment.scriptPath, &errors, text);
   for (const std::string &error : errors)
     warn("TALMER_SIM_SCRIPT " + environment.scriptPath + ": " + error);
   return script;
@@ -138,7 +140,7 @@ TALMER_API DeviceHandle FPD_CreateDeviceHandle(DeviceType deviceType) {
   auto handle = std::make_shared<HandleState>();
   handle->type = deviceType;
   handle->environment = readEnvironment();
-  handle->script = loadHandleScript(handle->environment);
+  handle->script = loadHandleScript(handle->environment, &handle->scriptText);
   if (!handle->script)
     return static_cast<DeviceHandle>(call.failsWithNull(kInvalidArgument));
   rememberForDescriptions(handle->script);

@@ -1,6 +1,7 @@
 #include "libtalmer/device_handle.h"
 
 #include "engine/status_codes.h"
+#include "libtalmer/link_session.h"
 
 #include <cstring>
 
@@ -82,7 +83,13 @@ std::int32_t getParam(HandleState &h, std::uint32_t id, std::string *text,
     return kOk;
   case FPD_PARAM_USB_DEVICES:
     if (h.script->usbDevicesFail) return *h.script->usbDevicesFail;
-    *text = h.script->usbDevices ? *h.script->usbDevices : EngineConfig().usbSerials;
+    if (h.script->usbDevices) {
+      *text = *h.script->usbDevices;
+      return kOk;
+    }
+    if (!h.environment.printerAddress.empty())
+      return listLinkDevices(h.environment.printerAddress, text);
+    *text = EngineConfig().usbSerials;
     return kOk;
   case FPD_PARAM_2000A:
     *number = h.notifyLevel.value_or(1);
@@ -99,12 +106,14 @@ DevicePtr openDevice(HandleState &h, std::int32_t *error) {
   PortSettings port;
   Environment environment;
   std::shared_ptr<const Script> script;
+  std::string scriptText;
   std::int32_t level;
   {
     std::lock_guard<std::mutex> lock(h.mutex);
     port = {h.type, h.comSettings, h.usbSerial};
     environment = h.environment;
     script = h.script;
+    scriptText = h.scriptText;
     level = h.notifyLevel.value_or(1);
   }
   auto device = std::make_shared<OpenDevice>();
@@ -115,6 +124,14 @@ DevicePtr openDevice(HandleState &h, std::int32_t *error) {
                                  device->notifications.get()](std::uint32_t value) {
     notifications->statusChanged(value);
   };
+
+  // A printer process: it follows the program's script too.
+  if (!environment.printerAddress.empty()) {
+    device->session =
+        openLinkSession(environment.printerAddress, port, scriptText, listener, error);
+    if (!device->session) return nullptr;
+    return device;
+  }
 
   // The embedded printer: the handle's script is its session's, the port is
   // checked before the printer is switched on.

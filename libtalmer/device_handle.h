@@ -53,6 +53,7 @@ struct HandleState {
   std::int32_t lastError = 0;
   Environment environment; ///< as it was when the handle was made
   std::shared_ptr<const Script> script;
+  std::string scriptText;             ///< for a printer process, which follows it too
   std::shared_ptr<OpenDevice> device; ///< while open
   void *deviceToken = nullptr;
 };

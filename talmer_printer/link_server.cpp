@@ -1,0 +1,250 @@
+#include "talmer_printer/link_server.h"
+
+#include "link/channel.h"
+#include "link/protocol.h"
+#include "platform/socket.h"
+#include "talmer_printer/link_dispatch.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+
+namespace talmer::printer {
+namespace {
+
+/// Frames that may wait on a pulled cable before the connection is given up.
+constexpr std::size_t kInboxLimit = 10000;
+/// Status changes that may wait to go out; beyond, the newest replaces the last.
+constexpr std::size_t kNotifyLimit = 256;
+
+void say(const std::string &text) {
+  std::fprintf(stderr, "talmer_printer: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+} // namespace
+
+struct LinkServer::Connection {
+  struct Held {
+    link::Frame frame;
+    std::uint64_t arrived = 0; ///< on the printer's clock
+  };
+
+  PrinterHost &host;
+  link::Channel channel;
+  const std::string peer;
+  std::mutex mutex;
+  std::condition_variable moved;
+  std::deque<Held> inbox;
+  std::deque<link::Frame> outbox;
+  std::size_t notifies = 0; ///< of them in the outbox
+  bool closing = false;
+  bool finished = false;
+  LinkDispatch dispatch;
+  std::thread reader, dispatcher, writer;
+
+  Connection(PrinterHost &h, platform::Socket socket, std::string from)
+      : host(h), channel(socket), peer(std::move(from)),
+        dispatch(h, [this](std::uint32_t value) { notify(value); }) {}
+
+  void start() {
+    reader = std::thread([this] { read(); });
+    dispatcher = std::thread([this] { dispatchFrames(); });
+    writer = std::thread([this] { write(); });
+  }
+
+  void join() {
+    for (std::thread *t : {&reader, &dispatcher, &writer})
+      if (t->joinable()) t->join();
+  }
+
+  bool isClosing() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return closing;
+  }
+
+  void close(const std::string &why) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (closing) return;
+      closing = true;
+    }
+    if (!why.empty()) say("link " + peer + ": " + why + "; the connection is closed");
+    moved.notify_all();
+    host.wake();
+    channel.shutdown();
+  }
+
+  // Called under the engine's lock: it queues, never waits.
+  void notify(std::uint32_t value) {
+    link::Frame f;
+    f.verb = link::kNotify;
+    f.add("value", static_cast<std::int64_t>(value));
+    std::lock_guard<std::mutex> lock(mutex);
+    if (notifies >= kNotifyLimit && !outbox.empty() &&
+        outbox.back().verb == link::kNotify) {
+      outbox.back() = std::move(f);
+    } else {
+      outbox.push_back(std::move(f));
+      ++notifies;
+    }
+    moved.notify_all();
+  }
+
+  void read() {
+    for (;;) {
+      link::Frame frame;
+      const link::Channel::Got got = channel.receive(&frame, -1);
+      if (got == link::Channel::Got::Broken) {
+        close("a frame that breaks the link (" + channel.error() + ")");
+        break;
+      }
+      if (got != link::Channel::Got::Frame) {
+        close("");
+        break;
+      }
+      std::unique_lock<std::mutex> lock(mutex);
+      if (inbox.size() >= kInboxLimit) {
+        lock.unlock();
+        close("more than " + std::to_string(kInboxLimit) + " frames on the line");
+        break;
+      }
+      inbox.push_back({std::move(frame), host.clock().now()});
+      moved.notify_all();
+    }
+    // A program gone frees the printer at once, also while a call of its
+    // waits in the engine.
+    close("");
+    dispatch.closeSession();
+    --running;
+  }
+
+  std::atomic<int> running{3}; ///< of the connection's threads
+
+  void dispatchFrames() {
+    dispatchAll();
+    dispatch.closeSession(); // also one opened as the connection ended
+    --running;
+  }
+
+  void dispatchAll() {
+    for (;;) {
+      Held held;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        moved.wait(lock, [&] { return closing || !inbox.empty(); });
+        if (closing) return;
+      }
+      // Nothing crosses a pulled cable.
+      if (!host.waitPlugged([&] { return isClosing(); })) {
+        if (isClosing()) return;
+        continue;
+      }
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (inbox.empty()) continue;
+        held = std::move(inbox.front());
+        inbox.pop_front();
+      }
+      bool ok = true;
+      std::string error;
+      std::optional<link::Frame> answer;
+      const std::uint64_t heldMs = host.clock().now() - held.arrived;
+      answer = dispatch.handle(held.frame, heldMs, &ok, &error);
+      if (!ok) {
+        close(error);
+        return;
+      }
+      if (answer) {
+        std::lock_guard<std::mutex> lock(mutex);
+        outbox.push_back(std::move(*answer));
+        moved.notify_all();
+      }
+    }
+  }
+
+  void write() {
+    writeAll();
+    --running;
+  }
+
+  void writeAll() {
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        moved.wait(lock, [&] { return closing || !outbox.empty(); });
+        if (closing) return;
+      }
+      if (!host.waitPlugged([&] { return isClosing(); })) {
+        if (isClosing()) return;
+        continue;
+      }
+      link::Frame frame;
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (outbox.empty()) continue;
+        frame = std::move(outbox.front());
+        outbox.pop_front();
+        if (frame.verb == link::kNotify) --notifies;
+      }
+      if (!channel.send(frame)) {
+        close("");
+        return;
+      }
+    }
+  }
+};
+
+bool LinkServer::listen(const std::string &address, std::string *bound) {
+  std::string host;
+  std::uint16_t port = 0;
+  if (!platform::splitAddress(address, &host, &port)) return false;
+  std::uint16_t chosen = 0;
+  listener_ = platform::listenTcp(host, port, &chosen);
+  if (listener_ == platform::kNoSocket) return false;
+  *bound = host + ":" + std::to_string(chosen);
+  acceptor_ = std::thread([this] { acceptConnections(); });
+  return true;
+}
+
+void LinkServer::acceptConnections() {
+  for (int serial = 1;; ++serial) {
+    const platform::Socket socket = platform::acceptTcp(listener_);
+    if (socket == platform::kNoSocket) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) {
+      platform::closeSocket(socket);
+      return;
+    }
+    // The connections that have ended are let go.
+    std::erase_if(connections_, [](const std::shared_ptr<Connection> &c) {
+      if (c->running > 0) return false;
+      c->join();
+      return true;
+    });
+    auto connection = std::make_shared<Connection>(
+        host_, socket, "connection " + std::to_string(serial));
+    connection->start();
+    connections_.push_back(std::move(connection));
+  }
+}
+
+void LinkServer::stop() {
+  std::vector<std::shared_ptr<Connection>> connections;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return;
+    stopping_ = true;
+    connections.swap(connections_);
+  }
+  platform::shutdownSocket(listener_);
+  if (acceptor_.joinable()) acceptor_.join();
+  platform::closeSocket(listener_);
+  for (const auto &connection : connections)
+    connection->close("");
+  for (const auto &connection : connections)
+    connection->join();
+}
+
+} // namespace talmer::printer
