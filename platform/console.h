@@ -2,8 +2,8 @@
 // reach standard output.
 //
 // Texts are code page 1250 bytes. Into a file or a pipe they pass unchanged;
-// on a terminal that shows UTF-8 (or on a Windows console) they are shown so
-// that Polish letters read right.
+// on a terminal whose locale is UTF-8 (or on a Windows console) they are shown
+// so that Polish letters read right (platform::prepareConsoleOutput).
 #pragma once
 
 #include <cstdint>
