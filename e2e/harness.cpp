@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 extern char **environ;
@@ -61,13 +62,27 @@ struct TempFolder {
   }
 };
 
+// True when entry ("NAME=value") is one of the variables named.
+bool names(const char *entry, const std::vector<std::string> &variables) {
+  return std::any_of(variables.begin(), variables.end(),
+                     [entry](const std::string &name) {
+                       return std::strncmp(entry, name.c_str(), name.size()) == 0 &&
+                              entry[name.size()] == '=';
+                     });
+}
+
 // The environment of the program: ours without the virtual printer's
-// variables, then the run's.
+// variables, those that the run unsets and those that it sets, then the
+// run's.
 std::vector<std::string> environmentFor(const Run &run, const TempFolder &folder,
                                         bool withScript) {
+  std::vector<std::string> dropped = run.unset;
+  for (const auto &[name, value] : run.env)
+    dropped.push_back(name);
   std::vector<std::string> env;
   for (char **entry = environ; *entry != nullptr; ++entry)
-    if (std::strncmp(*entry, "TALMER_", 7) != 0) env.emplace_back(*entry);
+    if (std::strncmp(*entry, "TALMER_", 7) != 0 && !names(*entry, dropped))
+      env.emplace_back(*entry);
   env.push_back("TALMER_SIM_TRACE=" + (folder.path / "trace.txt").string());
   env.push_back("TALMER_SIM_TIMESCALE=" + std::to_string(run.timeScale));
   if (withScript)
@@ -83,6 +98,24 @@ std::vector<char *> pointersTo(std::vector<std::string> &texts) {
     pointers.push_back(text.data());
   pointers.push_back(nullptr);
   return pointers;
+}
+
+// A pseudo-terminal as a pipe's two ends: [0] the side that reads (the
+// master), [1] the terminal (the slave) that the program writes to. The
+// slave is opened here, before the program starts, so that the master never
+// sees it closed before the program has ended.
+void openTerminal(int ends[2]) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) std::abort();
+  const char *slaveName = ptsname(master);
+  const int slave = slaveName != nullptr ? open(slaveName, O_RDWR | O_NOCTTY) : -1;
+  if (slave < 0) std::abort();
+  termios settings{};
+  if (tcgetattr(slave, &settings) != 0) std::abort();
+  settings.c_oflag &= ~static_cast<tcflag_t>(OPOST); // no CR put before LF
+  if (tcsetattr(slave, TCSANOW, &settings) != 0) std::abort();
+  ends[0] = master;
+  ends[1] = slave;
 }
 
 } // namespace
@@ -129,7 +162,12 @@ void Process::Inner::startProgram() {
   std::vector<char *> envPointers = pointersTo(env);
 
   int in[2], out[2], err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) std::abort();
+  if (pipe(in) != 0 || pipe(err) != 0) std::abort();
+  if (run.onTerminal) {
+    openTerminal(out);
+  } else if (pipe(out) != 0) {
+    std::abort();
+  }
   start = std::chrono::steady_clock::now();
   deadline =
       start + std::chrono::milliseconds(static_cast<long>(run.timeoutSeconds * 1000));

@@ -3,6 +3,9 @@
 // exit code, the exact bytes of standard output and the trace of library
 // calls.
 //
+// Standard output is a pipe, or a pseudo-terminal when the run asks for one
+// (a terminal that passes the bytes as they stand, with no CR before LF).
+//
 // The programs are looked for in TALMER_E2E_BINDIR (default: this build's
 // bin folder). TALMER_E2E_RUNNER, when set, is put before the program (for
 // example "wine" for the Windows build) and TALMER_E2E_EXE_SUFFIX after its
@@ -22,9 +25,11 @@ struct Run {
   std::vector<std::string> args;
   std::string input;  ///< standard input; closed after it
   std::string script; ///< the virtual printer's script, UTF-8
-  std::vector<std::pair<std::string, std::string>> env; ///< more variables
-  unsigned timeScale = 1000;                            ///< TALMER_SIM_TIMESCALE
-  double timeoutSeconds = 60; ///< real seconds before the run is killed
+  std::vector<std::pair<std::string, std::string>> env; ///< more, or ours replaced
+  std::vector<std::string> unset; ///< variables of ours that the program doesn't get
+  bool onTerminal = false;        ///< standard output a pseudo-terminal, not a pipe
+  unsigned timeScale = 1000;      ///< TALMER_SIM_TIMESCALE
+  double timeoutSeconds = 60;     ///< real seconds before the run is killed
 };
 
 struct Result {

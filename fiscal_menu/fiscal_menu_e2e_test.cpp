@@ -478,6 +478,35 @@ TEST(FiscalMenuInput, ReadingRules) {
   }
 }
 
+TEST(FiscalMenuInput, NumbersBeyondThirtyTwoBitsDoNothing) {
+  // Numbers that the C runtime's %d would wrap into an entry (4294967297 is
+  // 2^32 + 1) or into 0, and the two ends of the range, which are no entries.
+  struct Case {
+    std::string input;
+    int menus; ///< passes of the loop, the one that reads 0 included
+  } cases[] = {
+      {"4294967297", 2},
+      {"4294967303", 2},
+      {"-4294967295", 2},
+      {"4294967296", 2},
+      {"2147483648", 2},
+      {"-2147483649", 2},
+      {"99999999999999999999999", 2},
+      {"+99999999999999999999999", 2},
+      {"2147483647", 2},
+      {"-2147483648", 2},
+      {"4294967297x", 3}, // the number ends before the x, which shows the menu again
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.input);
+    const e2e::Result result = runMenu(c.input + "\n0\n");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, e2e::cp1250(menus(c.menus)));
+    EXPECT_EQ(e2e::callsOf(result, {"FPD_CreateRequest", "FPD_CreateRequestEx"}),
+              Lines{});
+  }
+}
+
 TEST(FiscalMenuInput, TheEndOfInputEndsTheProgram) {
   struct Case {
     std::string name;

@@ -5,7 +5,6 @@
 #include "platform/console.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace fiscal_menu {
 
@@ -32,16 +31,20 @@ void runMenu(Device device) {
     printMenu();
     console::flush();
 
-    int selection = 0;
-    if (std::scanf("%d", &selection) <= 0) {
+    std::int32_t selection = 0;
+    const console::NumberRead read = console::readNumber(selection);
+    if (read == console::NumberRead::NotANumber ||
+        read == console::NumberRead::EndOfInput) {
       // Not a number: drop the rest of the line and show the menu again. At the
       // end of standard input no choice can come any more: leave as for 0.
       if (!console::discardBufferedInput()) return;
       continue;
     }
+    // A number beyond 32 bits is no entry, like any other number above 19.
+    if (read == console::NumberRead::OutOfRange) continue;
     if (selection == 0) return;
     const auto entries = menuEntries();
-    if (selection >= 1 && selection <= static_cast<int>(entries.size())) {
+    if (selection >= 1 && selection <= static_cast<std::int32_t>(entries.size())) {
       entries[static_cast<std::size_t>(selection - 1)].run(device);
     }
   }

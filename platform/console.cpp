@@ -3,8 +3,10 @@
 #include "platform/cp1250.h"
 #include "platform/platform.h"
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 namespace console {
@@ -66,6 +68,36 @@ void writeLine(std::string_view text) {
 
 void flush() {
   std::fflush(stdout);
+}
+
+NumberRead readNumber(std::int32_t &number, std::FILE *in) {
+  int c;
+  do
+    c = std::getc(in);
+  while (c != EOF && std::isspace(c));
+  if (c == EOF) return NumberRead::EndOfInput;
+  const bool negative = c == '-';
+  if (c == '-' || c == '+') c = std::getc(in);
+  const auto isDigit = [](int d) { return d >= '0' && d <= '9'; };
+  if (!isDigit(c)) {
+    if (c != EOF) std::ungetc(c, in);
+    return NumberRead::NotANumber;
+  }
+  // The magnitude stops growing once it is past every 32-bit value; the
+  // digits after that are still read, so that the number ends where %d's
+  // would.
+  constexpr std::int64_t beyond =
+      std::int64_t{std::numeric_limits<std::int32_t>::max()} + 2;
+  std::int64_t magnitude = 0;
+  for (; isDigit(c); c = std::getc(in))
+    if (magnitude < beyond) magnitude = magnitude * 10 + (c - '0');
+  if (c != EOF) std::ungetc(c, in);
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  if (value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max())
+    return NumberRead::OutOfRange;
+  number = static_cast<std::int32_t>(value);
+  return NumberRead::Read;
 }
 
 bool discardBufferedInput() {

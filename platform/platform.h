@@ -49,8 +49,19 @@ bool resetEvent(Event event);
 /// once.
 WaitResult waitForEvent(Event event, std::uint32_t nominalMs);
 
+/// Whether the console's character set is UTF-8, wherever standard output
+/// goes. POSIX: the character set (nl_langinfo CODESET) of the locale that
+/// the environment names for LC_CTYPE, read as setlocale(LC_CTYPE, "") reads
+/// it (LC_ALL, then LC_CTYPE, then LANG; empty ones count as unset), without
+/// changing the program's own locale; no locale, or one that the system
+/// doesn't have, is not UTF-8. Windows: the console's output code page is
+/// UTF-8 (65001).
+bool consoleShowsUtf8();
+
 /// Prepares standard output for code page 1250 text. True when the text must
-/// be shown as UTF-8 instead: standard output is a terminal that shows UTF-8.
+/// be shown as UTF-8 instead: standard output is a console (a terminal) whose
+/// character set is UTF-8. A Windows console is set to code page 1250 and
+/// takes the bytes as they are; into a file or a pipe they pass unchanged.
 bool prepareConsoleOutput();
 
 /// The local time now (localtime of the current calendar time). The

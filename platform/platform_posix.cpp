@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <langinfo.h>
+#include <locale.h>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -23,11 +25,6 @@ struct PosixEvent {
 bool environmentIs(const char *name, const char *value) {
   const char *set = std::getenv(name);
   return set != nullptr && std::strcmp(set, value) == 0;
-}
-
-bool containsUtf8(const char *text) {
-  return text != nullptr && (std::strstr(text, "UTF-8") || std::strstr(text, "utf8") ||
-                             std::strstr(text, "utf-8") || std::strstr(text, "UTF8"));
 }
 
 } // namespace
@@ -74,13 +71,19 @@ WaitResult waitForEvent(Event event, std::uint32_t nominalMs) {
   return signalled ? WaitResult::Signalled : WaitResult::TimedOut;
 }
 
+bool consoleShowsUtf8() {
+  // A locale object of its own, made from the environment as setlocale(LC_CTYPE,
+  // "") would: the program's locale, under which its formatted reads and
+  // writes work, stays "C", also for other threads meanwhile.
+  const locale_t terminal = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+  if (terminal == static_cast<locale_t>(0)) return false;
+  const bool utf8 = std::strcmp(nl_langinfo_l(CODESET, terminal), "UTF-8") == 0;
+  freelocale(terminal);
+  return utf8;
+}
+
 bool prepareConsoleOutput() {
-  if (!isatty(STDOUT_FILENO)) return false;
-  for (const char *name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-    const char *value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return containsUtf8(value);
-  }
-  return false;
+  return isatty(STDOUT_FILENO) && consoleShowsUtf8();
 }
 
 namespace detail {

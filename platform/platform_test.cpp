@@ -1,8 +1,74 @@
 #include "platform/platform.h"
 
 #include <chrono>
+#include <clocale>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Variables = std::vector<std::pair<const char *, const char *>>;
+
+// The locale variables of one case, in place of the test's own, which come
+// back when it ends.
+struct LocaleVariables {
+  static constexpr const char *kNames[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+  std::vector<std::pair<const char *, std::optional<std::string>>> saved;
+
+  explicit LocaleVariables(const Variables &set) {
+    for (const char *name : kNames) {
+      const char *value = std::getenv(name);
+      saved.emplace_back(name, value != nullptr ? std::optional<std::string>(value)
+                                                : std::nullopt);
+      unsetenv(name);
+    }
+    for (const auto &[name, value] : set)
+      setenv(name, value, 1);
+  }
+  ~LocaleVariables() {
+    for (const auto &[name, value] : saved) {
+      if (value)
+        setenv(name, value->c_str(), 1);
+      else
+        unsetenv(name);
+    }
+  }
+};
+
+} // namespace
+
+TEST(ConsoleShowsUtf8, JudgedByTheLocaleThatTheEnvironmentNames) {
+  struct Case {
+    Variables set;
+    bool utf8;
+  } cases[] = {
+      {{}, false},
+      {{{"LC_ALL", "C.UTF-8"}}, true},
+      {{{"LC_ALL", "C"}}, false},
+      {{{"LC_CTYPE", "C.UTF-8"}}, true}, // LANG unset
+      {{{"LANG", "C.UTF-8"}}, true},
+      {{{"LANG", "pl_PL.UTF-8"}, {"LC_ALL", "C"}}, false}, // LC_ALL wins
+      {{{"LANG", "C.UTF-8"}, {"LC_CTYPE", "C"}}, false},   // LC_CTYPE before LANG
+      {{{"LC_ALL", ""}, {"LC_CTYPE", "C.UTF-8"}}, true},   // empty is unset
+      {{{"LC_ALL", "C.Utf-8"}}, true},    // the locale counts, not its spelling
+      {{{"LANG", "xx_XX.UTF-8"}}, false}, // a locale that the system doesn't have
+  };
+  for (const Case &c : cases) {
+    std::string name;
+    for (const auto &[variable, value] : c.set)
+      name += std::string(variable) + "=" + value + " ";
+    SCOPED_TRACE(name.empty() ? "no locale variables" : name);
+    const LocaleVariables locale(c.set);
+    EXPECT_EQ(platform::consoleShowsUtf8(), c.utf8);
+    // The program's own locale, under which it reads and writes, is untouched.
+    EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+  }
+}
 
 TEST(Event, SignalledUntilReset) {
   platform::Event event = platform::createEvent();

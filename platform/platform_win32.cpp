@@ -59,12 +59,18 @@ WaitResult waitForEvent(Event event, std::uint32_t nominalMs) {
   }
 }
 
+bool consoleShowsUtf8() {
+  return GetConsoleOutputCP() == CP_UTF8;
+}
+
 bool prepareConsoleOutput() {
-  // A console shows the code page 1250 bytes right once it is set to that
-  // code page; files and pipes take them as they are.
+  // Files and pipes take the code page 1250 bytes as they are. A console
+  // shows them right once it is set to that code page; one that refuses is
+  // judged by the code page it keeps.
   DWORD mode = 0;
-  if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) SetConsoleOutputCP(1250);
-  return false;
+  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) return false;
+  if (SetConsoleOutputCP(1250)) return false;
+  return consoleShowsUtf8();
 }
 
 namespace detail {
