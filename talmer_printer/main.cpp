@@ -87,7 +87,8 @@ int main(int argc, char **argv) {
   config.printer.warn = say;
   auto clock = makeScaledClock(options.timescale);
   config.clock = clock;
-  config.serialSettings = options.serial;
+  // "auto": the printer finds the speed and framing of any valid line.
+  if (options.serial != "auto") config.serialSettings = options.serial;
   config.usbSerials = options.usb;
   std::int32_t error = kOk;
   std::shared_ptr<Engine> engine = Engine::start(config, &error);

@@ -13,7 +13,7 @@ struct Options {
   std::string state;                  ///< the fiscal memory file; empty: in memory
   std::string paper;                  ///< the paper roll file; empty: none
   std::string script;                 ///< the faults known beforehand
-  std::string serial = "COM1,9600,8,N,1,H";
+  std::string serial = "COM1,9600,8,N,1,H"; ///< or "auto": any valid line
   std::string usb = "VP0001";
   std::uint32_t timescale = 1;
 };
