@@ -48,3 +48,5 @@ set(talmer_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/talmer)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${talmer_doc_dir})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${talmer_doc_dir}
         FILES_MATCHING PATTERN "*.md")
+
+include(TalmerPackage)
