@@ -29,16 +29,16 @@ talmer_install_packages() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
 
-  echo "Installing ${missing[*]}"
   local as_root=()
   if [ "$(id -u)" -ne 0 ]; then
     if ! command -v sudo >/dev/null || ! sudo -v; then
-      echo "Install these packages as root, then run this again:" >&2
+      echo "Missing packages. Install them as root, then run this again:" >&2
       echo "  apt-get install ${missing[*]}" >&2
       return 1
     fi
     as_root=(sudo)
   fi
+  echo "Installing ${missing[*]}"
   "${as_root[@]}" apt-get update -qq &&
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
 }
