@@ -1,5 +1,5 @@
-# The Debian and Ubuntu packages that the build and the tests need, in one
-# place; sourced by scripts/run-menu.sh and scripts/test.sh.
+# The packages that the build and the tests need, by their Debian 12 names, in
+# one place; sourced by scripts/run-menu.sh and scripts/test.sh.
 
 # To build the library and the programs.
 talmer_build_packages=(
@@ -11,10 +11,10 @@ talmer_build_packages=(
 talmer_test_packages=(
   "${talmer_build_packages[@]}"
   libgtest-dev clang-format
-  dpkg-dev file                        # cpack -G DEB: dpkg-shlibdeps
-  g++-mingw-w64-x86-64-posix wine wine64 # the Windows build and Wine to run it
+  dpkg-dev file # cpack -G DEB (dpkg-shlibdeps)
+  g++-mingw-w64-x86-64-posix wine wine64 # the Windows build, and Wine to run it
   python3-selenium chromium chromium-driver # the printer's panel in a browser
-  libbenchmark-dev clang libclang-rt-14-dev
+  libbenchmark-dev clang libclang-rt-14-dev # benchmarks; clang and its runtime libraries
 )
 
 # talmer_install_packages PACKAGE...
