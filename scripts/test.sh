@@ -1,24 +1,24 @@
 #!/usr/bin/env bash
-# Builds the project and runs every test: the development build, then the
-# same suite under AddressSanitizer with UndefinedBehaviorSanitizer, and under
-# ThreadSanitizer; then the Windows build (MinGW-w64), whose programs the
-# development build's end-to-end suite drives under Wine.
+# Installs what the tests need where it is missing, then runs every test: the
+# development build, the consumer test against its installed tree and its
+# Debian package, the same suite under AddressSanitizer with
+# UndefinedBehaviorSanitizer, and under ThreadSanitizer; then the Windows
+# build (MinGW-w64), whose programs the development build's end-to-end suite
+# drives under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/packages.sh
 
-for preset in dev asan tsan; do
+talmer_install_packages "${talmer_test_packages[@]}"
+
+echo "=== dev"
+cmake --workflow --preset dev
+echo "=== consumer"
+bash scripts/consumer-test.sh build/dev
+for preset in asan tsan; do
   echo "=== $preset"
   cmake --workflow --preset "$preset"
 done
-
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null; then
-  if [ "${CI:-}" = true ]; then
-    echo "The Windows build needs g++-mingw-w64-x86-64-posix, wine and wine64." >&2
-    exit 1
-  fi
-  echo "=== mingw: skipped, the MinGW-w64 cross compiler or Wine is not installed"
-  exit 0
-fi
 
 echo "=== mingw"
 cmake --preset mingw
