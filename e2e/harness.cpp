@@ -1,5 +1,6 @@
 #include "e2e/harness.h"
 
+#include "e2e/printer.h"
 #include "platform/cp1250.h"
 
 #include <algorithm>
@@ -123,6 +124,7 @@ void openTerminal(int ends[2]) {
 struct Process::Inner {
   TempFolder folder;
   Run run;
+  std::unique_ptr<Printer> printer; ///< over the link: the run's own
   std::string suffix;
   pid_t child = -1;
   int inFd = -1, outFd = -1, errFd = -1;
@@ -157,6 +159,19 @@ void Process::Inner::startProgram() {
   if (!runner.empty()) argv.push_back(runner);
   argv.push_back((fs::path(binDir) / (run.program + suffix)).string());
   argv.insert(argv.end(), run.args.begin(), run.args.end());
+  if (overLink()) {
+    // The printer keeps the paper and the memory that the run names, and
+    // follows any line the program opens.
+    std::vector<std::string> printerArgs{"--serial", "auto"};
+    for (const auto &[name, value] : run.env) {
+      if (name == "TALMER_PAPER")
+        printerArgs.insert(printerArgs.end(), {"--paper", value});
+      if (name == "TALMER_SIM_STATE")
+        printerArgs.insert(printerArgs.end(), {"--state", value});
+    }
+    printer = std::make_unique<Printer>(printerArgs, run.timeScale);
+    run.env.emplace_back("TALMER_PRINTER", printer->link());
+  }
   std::vector<std::string> env = environmentFor(run, folder, withScript);
   std::vector<char *> argvPointers = pointersTo(argv);
   std::vector<char *> envPointers = pointersTo(env);
@@ -253,6 +268,7 @@ void Process::Inner::end() {
   for (int *fd : {&outFd, &errFd})
     if (*fd >= 0) ::close(*fd), *fd = -1;
   if (!exited) waitpid(child, &status, 0);
+  if (printer) printer->stop();
   result.seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.exitCode = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
