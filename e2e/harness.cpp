@@ -304,15 +304,6 @@ std::vector<std::string> callsOf(const Result &result,
   return calls;
 }
 
-std::vector<std::string> requestCalls(const Result &result) {
-  return callsOf(result,
-                 {"FPD_CreateRequest", "FPD_CreateRequestEx", "FPD_PushRequestParam",
-                  "FPD_PostRequest", "FPD_WaitForRequestCompleted",
-                  "FPD_GetRequestStatus", "FPD_GetResponseValue",
-                  "FPD_GetResponseValueCount", "FPD_PopResponseValue",
-                  "FPD_DestroyRequest", "FPD_GetResponseCount", "FPD_GetNextResponse"});
-}
-
 std::vector<std::string> lines(std::string_view text) {
   std::vector<std::string> result;
   while (!text.empty()) {

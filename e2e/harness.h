@@ -81,10 +81,6 @@ std::string cp1250(std::string_view utf8);
 std::vector<std::string> callsOf(const Result &result,
                                  const std::vector<std::string> &functions);
 
-/// The trace lines that belong to requests: creation, pushed parameters,
-/// post, wait, status, response fields and destruction, in order.
-std::vector<std::string> requestCalls(const Result &result);
-
 /// Lines of text, for readable comparisons of output.
 std::vector<std::string> lines(std::string_view text);
 

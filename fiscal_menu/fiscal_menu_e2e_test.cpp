@@ -2,6 +2,7 @@
 // virtual printer's script, then the exact console output and the library
 // calls of the requests.
 #include "e2e/harness.h"
+#include "e2e/trace_filters.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -122,14 +123,6 @@ Lines cancel(int n, const std::string &wait = "0") {
           "FPD_PostRequest(" + handle(n) + ", FPD_POST_NORMAL) = 0",
           "FPD_WaitForRequestCompleted(" + handle(n) + ", 5000) = " + wait,
           "FPD_DestroyRequest(" + handle(n) + ") = 0"};
-}
-
-/// The calls that tell what the runner did, FPD_GetError included.
-Lines runnerCalls(const e2e::Result &result) {
-  return e2e::callsOf(result, {"FPD_CreateRequest", "FPD_CreateRequestEx",
-                               "FPD_PushRequestParam", "FPD_PostRequest",
-                               "FPD_WaitForRequestCompleted", "FPD_GetRequestStatus",
-                               "FPD_DestroyRequest", "FPD_GetError"});
 }
 
 e2e::Result runMenu(std::string input, std::string script = "") {
@@ -356,7 +349,7 @@ TEST(FiscalMenuRunner, AFailedStepIsDestroyedAndCancelledOnlyInLongerScenarios) 
       EXPECT_EQ(result.out, printed);
       const Lines failed = fault.calls(2, trline);
       const int cancelHandle = failed.front().ends_with("= null") ? 2 : 3;
-      EXPECT_EQ(runnerCalls(result),
+      EXPECT_EQ(e2e::requestStepCalls(result),
                 completed(1, {trinit}) + failed + cancel(cancelHandle));
     }
     {
@@ -368,7 +361,7 @@ TEST(FiscalMenuRunner, AFailedStepIsDestroyedAndCancelledOnlyInLongerScenarios) 
       const Lines failed = fault.calls(1, trinit);
       const int cancelHandle = failed.front().ends_with("= null") ? 1 : 2;
       EXPECT_EQ(result.exitCode, 0);
-      EXPECT_EQ(runnerCalls(result), failed + cancel(cancelHandle));
+      EXPECT_EQ(e2e::requestStepCalls(result), failed + cancel(cancelHandle));
     }
     {
       SCOPED_TRACE("entry 17, one step");
@@ -377,7 +370,7 @@ TEST(FiscalMenuRunner, AFailedStepIsDestroyedAndCancelledOnlyInLongerScenarios) 
                   "status 1 2\n" + withName(fault.script, "vatset"));
       EXPECT_EQ(result.exitCode, 0);
       EXPECT_EQ(result.out, printed);
-      EXPECT_EQ(runnerCalls(result), fault.calls(1, vatset));
+      EXPECT_EQ(e2e::requestStepCalls(result), fault.calls(1, vatset));
     }
   }
 }
@@ -408,7 +401,7 @@ TEST(FiscalMenuRunner, TheCancelRequestsOwnFailuresArePrintedAndNothingMore) {
         runMenu("7\n0\n", "trline status 32\ndescribe 32 \"Odmowa\"\n" + c.script);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, e2e::cp1250(menus(1) + c.printed + menus(1)));
-    EXPECT_EQ(runnerCalls(result), c.calls);
+    EXPECT_EQ(e2e::requestStepCalls(result), c.calls);
   }
 }
 
@@ -517,7 +510,7 @@ TEST(FiscalMenuInput, TheEndOfInputEndsTheProgram) {
     const e2e::Result result = e2e::run(run);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, e2e::cp1250(c.printed));
-    EXPECT_EQ(runnerCalls(result), c.calls);
+    EXPECT_EQ(e2e::requestStepCalls(result), c.calls);
   }
 }
 
