@@ -61,16 +61,23 @@ struct TempFolder {
   }
 };
 
+bool names(const Run &run, std::string_view name) {
+  return std::any_of(run.env.begin(), run.env.end(),
+                     [&](const auto &variable) { return variable.first == name; });
+}
+
 // The environment of the program: ours without the virtual printer's
-// variables, then the run's.
+// variables, the harness's own unless the run gives them, then the run's.
 std::vector<std::string> environmentFor(const Run &run, const TempFolder &folder,
                                         bool withScript) {
   std::vector<std::string> env;
   for (char **entry = environ; *entry != nullptr; ++entry)
     if (std::strncmp(*entry, "TALMER_", 7) != 0) env.emplace_back(*entry);
-  env.push_back("TALMER_SIM_TRACE=" + (folder.path / "trace.txt").string());
-  env.push_back("TALMER_SIM_TIMESCALE=" + std::to_string(run.timeScale));
-  if (withScript)
+  if (!names(run, "TALMER_SIM_TRACE"))
+    env.push_back("TALMER_SIM_TRACE=" + (folder.path / "trace.txt").string());
+  if (!names(run, "TALMER_SIM_TIMESCALE"))
+    env.push_back("TALMER_SIM_TIMESCALE=" + std::to_string(run.timeScale));
+  if (withScript && !names(run, "TALMER_SIM_SCRIPT"))
     env.push_back("TALMER_SIM_SCRIPT=" + (folder.path / "script.txt").string());
   for (const auto &[name, value] : run.env)
     env.push_back(name + "=" + value);

@@ -22,8 +22,11 @@ struct Run {
   std::vector<std::string> args;
   std::string input;  ///< standard input; closed after it
   std::string script; ///< the virtual printer's script, UTF-8
-  std::vector<std::pair<std::string, std::string>> env; ///< more variables
-  unsigned timeScale = 1000;                            ///< TALMER_SIM_TIMESCALE
+  /// More variables. One that the harness sets itself (TALMER_SIM_TRACE,
+  /// TALMER_SIM_TIMESCALE, TALMER_SIM_SCRIPT) is then given this value
+  /// instead: a trace named here is not read back into Result::trace.
+  std::vector<std::pair<std::string, std::string>> env;
+  unsigned timeScale = 1000;  ///< TALMER_SIM_TIMESCALE, unless env gives it
   double timeoutSeconds = 60; ///< real seconds before the run is killed
 };
 
