@@ -2,6 +2,7 @@
 // virtual printer's script, then the exact console output and the library
 // calls of the requests.
 #include "e2e/harness.h"
+#include "e2e/test_folder.h"
 #include "e2e/trace_filters.h"
 
 #include <gtest/gtest.h>
@@ -125,12 +126,15 @@ Lines cancel(int n, const std::string &wait = "0") {
           "FPD_DestroyRequest(" + handle(n) + ") = 0"};
 }
 
-e2e::Result runMenu(std::string input, std::string script = "") {
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+e2e::Result runMenu(std::string input, std::string script = "", const Env &env = {}) {
   e2e::Run run;
   run.program = "fiscal_menu";
   run.input = std::move(input);
   run.script = std::move(script);
   run.env = {{"TALMER_SIM_LOCALTIME", "2010-01-01 09:05:00"}};
+  run.env.insert(run.env.end(), env.begin(), env.end());
   run.timeoutSeconds = 20;
   return e2e::run(run);
 }
@@ -406,13 +410,98 @@ TEST(FiscalMenuRunner, TheCancelRequestsOwnFailuresArePrintedAndNothingMore) {
 }
 
 TEST(FiscalMenuRunner, AFailedStatusQueryIsPrintedBeforeTheStatusLine) {
-  const e2e::Result result = runMenu(
-      "7\nN\n0\n",
-      "status fail 0x10015\ndescribe 0x10015 \"Drukarka milczy\"\ntrinit wait 65539\n");
-  const std::string failedStatus = "Błąd: 65557 - Drukarka milczy\n" + statusLine(0, 0);
+  const std::string silent = "Błąd: 65557 - Drukarka milczy\n" + statusLine(0, 0);
+  struct Case {
+    std::string name;
+    std::string input;
+    std::string script;
+    std::string printed; ///< UTF-8
+    Lines queries;       ///< the status queries in the trace
+  } cases[] = {
+      {"every query fails, at the menu and at the prompt: the pair stays 0, 0",
+       "7\nN\n0\n",
+       "status fail 0x10015\ndescribe 0x10015 \"Drukarka milczy\"\ntrinit wait 65539\n",
+       silent + kMenu + silent + kPrompt + silent + kMenu,
+       Lines(3, "FPD_GetPrnDeviceStatus(device1, 1) = 65557")},
+      // The letters are discarded with the rest of the line, and the pass
+      // after them meets the failed query.
+      {"the second query fails: the pair keeps the first answer",
+       "abc\n0\n",
+       "status 3 4\nstatus#2 fail 0x10015\n",
+       menus(1, 3, 4) + "Błąd: 65557 - Drukarka nie odpowiada\n" + menus(1, 3, 4),
+       {"FPD_GetPrnDeviceStatus(device1, 1) = 0 -> 3, 4",
+        "FPD_GetPrnDeviceStatus(device1, 1) = 65557"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    const e2e::Result result = runMenu(c.input, c.script);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, e2e::cp1250(c.printed));
+    EXPECT_EQ(e2e::callsOf(result, {"FPD_GetPrnDeviceStatus"}), c.queries);
+  }
+}
+
+// ---- The printer's paper and cover -------------------------------------------
+
+TEST(FiscalMenuPrinter, PaperOutOrCoverOpenFromTheStartRefuseTheReceiptAndCancelIt) {
+  const Req trinit{"trinit", "bm,0"};
+  struct Case {
+    std::string script;
+    int printerStatus; ///< the printer's own bit for the fault
+    std::string code;  ///< the refusal of "trinit"
+    std::string description;
+  } cases[] = {
+      {"at 0 paper out\n", 1, "20", "Brak papieru"},
+      {"at 0 cover open\n", 2, "21", "Otwarta pokrywa drukarki"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.script);
+    const e2e::TestFolder folder;
+    const std::string roll = folder.file("roll.txt");
+    const e2e::Result result = runMenu("7\n0\n", c.script, {{"TALMER_PAPER", roll}});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              e2e::cp1250(menus(1, 1, c.printerStatus) + "Błąd: " + c.code + " - " +
+                          c.description + "\n" + menus(1, 1, c.printerStatus)));
+    EXPECT_EQ(e2e::requestStepCalls(result),
+              through(1, trinit, "0", {"0"}, c.code) + cancel(2));
+    EXPECT_EQ(e2e::fileContent(roll).find("PARAGON FISKALNY"), std::string::npos)
+        << e2e::fileContent(roll);
+  }
+}
+
+// ---- What the virtual printer says of values it can't use ---------------------
+
+TEST(FiscalMenuEnvironment, ATimeScaleThatIsNoWholeNumberInRangeIsSaidOnceAndIgnored) {
+  struct Case {
+    std::string text;
+    bool said;
+  } cases[] = {
+      {"abc", true}, {"0", true},        {"1000001", true},
+      {"-5", true},  {"1.5", true},      {"", false}, // the same as unset
+      {"1", false},  {"1000000", false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE("TALMER_SIM_TIMESCALE=" + c.text);
+    const e2e::Result result = runMenu("0\n", "", {{"TALMER_SIM_TIMESCALE", c.text}});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, e2e::cp1250(menus(1)));
+    EXPECT_EQ(result.err, c.said ? "libtalmer: TALMER_SIM_TIMESCALE=" + c.text +
+                                       ": not a whole number from 1 to 1000000; "
+                                       "pauses and waits take their real time\n"
+                                 : "");
+  }
+}
+
+TEST(FiscalMenuEnvironment, APaperRollThatCannotBeWrittenIsSaidOnceAndTheSaleGoesOn) {
+  const e2e::TestFolder folder;
+  const std::string roll = folder.file("missing/roll.txt");
+  const e2e::Result result = runMenu("7\n0\n", "", {{"TALMER_PAPER", roll}});
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, e2e::cp1250(failedStatus + kMenu + failedStatus + kPrompt +
-                                    failedStatus + kMenu));
+  EXPECT_EQ(result.out, e2e::cp1250(menus(2)));
+  EXPECT_EQ(e2e::requestStepCalls(result), completed(1, kSimpleSale));
+  EXPECT_EQ(result.err, "libtalmer: TALMER_PAPER " + roll +
+                            ": cannot be written; the paper roll is not kept\n");
 }
 
 // ---- Reading the console ------------------------------------------------------
