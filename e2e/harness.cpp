@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sstream>
@@ -72,9 +73,14 @@ bool names(const char *entry, const std::vector<std::string> &variables) {
                      });
 }
 
+bool names(const Run &run, std::string_view name) {
+  return std::any_of(run.env.begin(), run.env.end(),
+                     [&](const auto &variable) { return variable.first == name; });
+}
+
 // The environment of the program: ours without the virtual printer's
-// variables, those that the run unsets and those that it sets, then the
-// run's.
+// variables, those that the run unsets and those that it sets, the
+// harness's own unless the run gives them, then the run's.
 std::vector<std::string> environmentFor(const Run &run, const TempFolder &folder,
                                         bool withScript) {
   std::vector<std::string> dropped = run.unset;
@@ -84,9 +90,11 @@ std::vector<std::string> environmentFor(const Run &run, const TempFolder &folder
   for (char **entry = environ; *entry != nullptr; ++entry)
     if (std::strncmp(*entry, "TALMER_", 7) != 0 && !names(*entry, dropped))
       env.emplace_back(*entry);
-  env.push_back("TALMER_SIM_TRACE=" + (folder.path / "trace.txt").string());
-  env.push_back("TALMER_SIM_TIMESCALE=" + std::to_string(run.timeScale));
-  if (withScript)
+  if (!names(run, "TALMER_SIM_TRACE"))
+    env.push_back("TALMER_SIM_TRACE=" + (folder.path / "trace.txt").string());
+  if (!names(run, "TALMER_SIM_TIMESCALE"))
+    env.push_back("TALMER_SIM_TIMESCALE=" + std::to_string(run.timeScale));
+  if (withScript && !names(run, "TALMER_SIM_SCRIPT"))
     env.push_back("TALMER_SIM_SCRIPT=" + (folder.path / "script.txt").string());
   for (const auto &[name, value] : run.env)
     env.push_back(name + "=" + value);
@@ -170,6 +178,8 @@ void Process::Inner::startProgram() {
         printerArgs.insert(printerArgs.end(), {"--state", value});
     }
     printer = std::make_unique<Printer>(printerArgs, run.timeScale);
+    if (!printer->started())
+      ADD_FAILURE() << "talmer_printer did not start: " << printer->errors();
     run.env.emplace_back("TALMER_PRINTER", printer->link());
   }
   std::vector<std::string> env = environmentFor(run, folder, withScript);
@@ -356,15 +366,6 @@ std::vector<std::string> callsOf(const Result &result,
         break;
       }
   return calls;
-}
-
-std::vector<std::string> requestCalls(const Result &result) {
-  return callsOf(result,
-                 {"FPD_CreateRequest", "FPD_CreateRequestEx", "FPD_PushRequestParam",
-                  "FPD_PostRequest", "FPD_WaitForRequestCompleted",
-                  "FPD_GetRequestStatus", "FPD_GetResponseValue",
-                  "FPD_GetResponseValueCount", "FPD_PopResponseValue",
-                  "FPD_DestroyRequest", "FPD_GetResponseCount", "FPD_GetNextResponse"});
 }
 
 std::vector<std::string> lines(std::string_view text) {

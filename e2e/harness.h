@@ -25,10 +25,14 @@ struct Run {
   std::vector<std::string> args;
   std::string input;  ///< standard input; closed after it
   std::string script; ///< the virtual printer's script, UTF-8
-  std::vector<std::pair<std::string, std::string>> env; ///< more, or ours replaced
+  /// More variables, or ours replaced. One that the harness sets itself
+  /// (TALMER_SIM_TRACE, TALMER_SIM_TIMESCALE, TALMER_SIM_SCRIPT) is then given
+  /// this value instead: a trace named here is not read back into
+  /// Result::trace.
+  std::vector<std::pair<std::string, std::string>> env;
   std::vector<std::string> unset; ///< variables of ours that the program doesn't get
   bool onTerminal = false;        ///< standard output a pseudo-terminal, not a pipe
-  unsigned timeScale = 1000;      ///< TALMER_SIM_TIMESCALE
+  unsigned timeScale = 1000;      ///< TALMER_SIM_TIMESCALE, unless env gives it
   double timeoutSeconds = 60;     ///< real seconds before the run is killed
 };
 
@@ -85,10 +89,6 @@ std::string cp1250(std::string_view utf8);
 /// comparing the part of a trace that a test is about.
 std::vector<std::string> callsOf(const Result &result,
                                  const std::vector<std::string> &functions);
-
-/// The trace lines that belong to requests: creation, pushed parameters,
-/// post, wait, status, response fields and destruction, in order.
-std::vector<std::string> requestCalls(const Result &result);
 
 /// Lines of text, for readable comparisons of output.
 std::vector<std::string> lines(std::string_view text);

@@ -2,6 +2,9 @@
 // virtual printer's script, then the exact console output and the library
 // calls of the requests.
 #include "e2e/harness.h"
+#include "e2e/printer.h"
+#include "e2e/test_folder.h"
+#include "e2e/trace_filters.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -124,20 +127,15 @@ Lines cancel(int n, const std::string &wait = "0") {
           "FPD_DestroyRequest(" + handle(n) + ") = 0"};
 }
 
-/// The calls that tell what the runner did, FPD_GetError included.
-Lines runnerCalls(const e2e::Result &result) {
-  return e2e::callsOf(result, {"FPD_CreateRequest", "FPD_CreateRequestEx",
-                               "FPD_PushRequestParam", "FPD_PostRequest",
-                               "FPD_WaitForRequestCompleted", "FPD_GetRequestStatus",
-                               "FPD_DestroyRequest", "FPD_GetError"});
-}
+using Env = std::vector<std::pair<std::string, std::string>>;
 
-e2e::Result runMenu(std::string input, std::string script = "") {
+e2e::Result runMenu(std::string input, std::string script = "", const Env &env = {}) {
   e2e::Run run;
   run.program = "fiscal_menu";
   run.input = std::move(input);
   run.script = std::move(script);
   run.env = {{"TALMER_SIM_LOCALTIME", "2010-01-01 09:05:00"}};
+  run.env.insert(run.env.end(), env.begin(), env.end());
   run.timeoutSeconds = 20;
   return e2e::run(run);
 }
@@ -356,7 +354,7 @@ TEST(FiscalMenuRunner, AFailedStepIsDestroyedAndCancelledOnlyInLongerScenarios) 
       EXPECT_EQ(result.out, printed);
       const Lines failed = fault.calls(2, trline);
       const int cancelHandle = failed.front().ends_with("= null") ? 2 : 3;
-      EXPECT_EQ(runnerCalls(result),
+      EXPECT_EQ(e2e::requestStepCalls(result),
                 completed(1, {trinit}) + failed + cancel(cancelHandle));
     }
     {
@@ -368,7 +366,7 @@ TEST(FiscalMenuRunner, AFailedStepIsDestroyedAndCancelledOnlyInLongerScenarios) 
       const Lines failed = fault.calls(1, trinit);
       const int cancelHandle = failed.front().ends_with("= null") ? 1 : 2;
       EXPECT_EQ(result.exitCode, 0);
-      EXPECT_EQ(runnerCalls(result), failed + cancel(cancelHandle));
+      EXPECT_EQ(e2e::requestStepCalls(result), failed + cancel(cancelHandle));
     }
     {
       SCOPED_TRACE("entry 17, one step");
@@ -377,7 +375,7 @@ TEST(FiscalMenuRunner, AFailedStepIsDestroyedAndCancelledOnlyInLongerScenarios) 
                   "status 1 2\n" + withName(fault.script, "vatset"));
       EXPECT_EQ(result.exitCode, 0);
       EXPECT_EQ(result.out, printed);
-      EXPECT_EQ(runnerCalls(result), fault.calls(1, vatset));
+      EXPECT_EQ(e2e::requestStepCalls(result), fault.calls(1, vatset));
     }
   }
 }
@@ -408,18 +406,104 @@ TEST(FiscalMenuRunner, TheCancelRequestsOwnFailuresArePrintedAndNothingMore) {
         runMenu("7\n0\n", "trline status 32\ndescribe 32 \"Odmowa\"\n" + c.script);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, e2e::cp1250(menus(1) + c.printed + menus(1)));
-    EXPECT_EQ(runnerCalls(result), c.calls);
+    EXPECT_EQ(e2e::requestStepCalls(result), c.calls);
   }
 }
 
 TEST(FiscalMenuRunner, AFailedStatusQueryIsPrintedBeforeTheStatusLine) {
-  const e2e::Result result = runMenu(
-      "7\nN\n0\n",
-      "status fail 0x10015\ndescribe 0x10015 \"Drukarka milczy\"\ntrinit wait 65539\n");
-  const std::string failedStatus = "Błąd: 65557 - Drukarka milczy\n" + statusLine(0, 0);
+  const std::string silent = "Błąd: 65557 - Drukarka milczy\n" + statusLine(0, 0);
+  struct Case {
+    std::string name;
+    std::string input;
+    std::string script;
+    std::string printed; ///< UTF-8
+    Lines queries;       ///< the status queries in the trace
+  } cases[] = {
+      {"every query fails, at the menu and at the prompt: the pair stays 0, 0",
+       "7\nN\n0\n",
+       "status fail 0x10015\ndescribe 0x10015 \"Drukarka milczy\"\ntrinit wait 65539\n",
+       silent + kMenu + silent + kPrompt + silent + kMenu,
+       Lines(3, "FPD_GetPrnDeviceStatus(device1, 1) = 65557")},
+      // The letters are discarded with the rest of the line, and the pass
+      // after them meets the failed query.
+      {"the second query fails: the pair keeps the first answer",
+       "abc\n0\n",
+       "status 3 4\nstatus#2 fail 0x10015\n",
+       menus(1, 3, 4) + "Błąd: 65557 - Drukarka nie odpowiada\n" + menus(1, 3, 4),
+       {"FPD_GetPrnDeviceStatus(device1, 1) = 0 -> 3, 4",
+        "FPD_GetPrnDeviceStatus(device1, 1) = 65557"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    const e2e::Result result = runMenu(c.input, c.script);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, e2e::cp1250(c.printed));
+    EXPECT_EQ(e2e::callsOf(result, {"FPD_GetPrnDeviceStatus"}), c.queries);
+  }
+}
+
+// ---- The printer's paper and cover -------------------------------------------
+
+TEST(FiscalMenuPrinter, PaperOutOrCoverOpenFromTheStartRefuseTheReceiptAndCancelIt) {
+  const Req trinit{"trinit", "bm,0"};
+  struct Case {
+    std::string script;
+    int printerStatus; ///< the printer's own bit for the fault
+    std::string code;  ///< the refusal of "trinit"
+    std::string description;
+  } cases[] = {
+      {"at 0 paper out\n", 1, "20", "Brak papieru"},
+      {"at 0 cover open\n", 2, "21", "Otwarta pokrywa drukarki"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.script);
+    const e2e::TestFolder folder;
+    const std::string roll = folder.file("roll.txt");
+    const e2e::Result result = runMenu("7\n0\n", c.script, {{"TALMER_PAPER", roll}});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              e2e::cp1250(menus(1, 1, c.printerStatus) + "Błąd: " + c.code + " - " +
+                          c.description + "\n" + menus(1, 1, c.printerStatus)));
+    EXPECT_EQ(e2e::requestStepCalls(result),
+              through(1, trinit, "0", {"0"}, c.code) + cancel(2));
+    EXPECT_EQ(e2e::fileContent(roll).find("PARAGON FISKALNY"), std::string::npos)
+        << e2e::fileContent(roll);
+  }
+}
+
+// ---- What the virtual printer says of values it can't use ---------------------
+
+TEST(FiscalMenuEnvironment, ATimeScaleThatIsNoWholeNumberInRangeIsSaidOnceAndIgnored) {
+  struct Case {
+    std::string text;
+    bool said;
+  } cases[] = {
+      {"abc", true}, {"0", true},        {"1000001", true},
+      {"-5", true},  {"1.5", true},      {"", false}, // the same as unset
+      {"1", false},  {"1000000", false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE("TALMER_SIM_TIMESCALE=" + c.text);
+    const e2e::Result result = runMenu("0\n", "", {{"TALMER_SIM_TIMESCALE", c.text}});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, e2e::cp1250(menus(1)));
+    EXPECT_EQ(result.err, c.said ? "libtalmer: TALMER_SIM_TIMESCALE=" + c.text +
+                                       ": not a whole number from 1 to 1000000; "
+                                       "pauses and waits take their real time\n"
+                                 : "");
+  }
+}
+
+TEST(FiscalMenuEnvironment, APaperRollThatCannotBeWrittenIsSaidOnceAndTheSaleGoesOn) {
+  if (e2e::overLink()) GTEST_SKIP() << "over the link the paper roll is the printer's";
+  const e2e::TestFolder folder;
+  const std::string roll = folder.file("missing/roll.txt");
+  const e2e::Result result = runMenu("7\n0\n", "", {{"TALMER_PAPER", roll}});
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, e2e::cp1250(failedStatus + kMenu + failedStatus + kPrompt +
-                                    failedStatus + kMenu));
+  EXPECT_EQ(result.out, e2e::cp1250(menus(2)));
+  EXPECT_EQ(e2e::requestStepCalls(result), completed(1, kSimpleSale));
+  EXPECT_EQ(result.err, "libtalmer: TALMER_PAPER " + roll +
+                            ": cannot be written; the paper roll is not kept\n");
 }
 
 // ---- Reading the console ------------------------------------------------------
@@ -546,7 +630,7 @@ TEST(FiscalMenuInput, TheEndOfInputEndsTheProgram) {
     const e2e::Result result = e2e::run(run);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, e2e::cp1250(c.printed));
-    EXPECT_EQ(runnerCalls(result), c.calls);
+    EXPECT_EQ(e2e::requestStepCalls(result), c.calls);
   }
 }
 

@@ -65,8 +65,12 @@ public:
     if (!answer.reply) return answer.failure;
     scale_ = static_cast<std::uint32_t>(
         answer.reply->number("scale", 1, 1000000).value_or(1));
+    // Opening may fail with any code, 0 too ("open fail 0").
+    opened_ = answer.reply->number("opened", 0, 1) == 1;
     return code(*answer.reply);
   }
+
+  bool opened() const { return opened_; }
 
   RequestId create(const std::string &name,
                    const std::optional<std::string> &paramList) override {
@@ -79,11 +83,12 @@ public:
     f.add("id", id).add("name", name);
     if (paramList) f.add("list", *paramList);
     const Answer answer = call(std::move(f), 0);
-    std::int32_t error = answer.reply ? code(*answer.reply) : answer.failure;
+    const std::int32_t error = answer.reply ? code(*answer.reply) : answer.failure;
+    const bool made = answer.reply && answer.reply->number("made", 0, 1) == 1;
     if (!answer.reply) send(frame(link::kDestroy).add("id", id)); // if it comes late
     std::lock_guard<std::mutex> lock(mutex_);
     lastError_ = error;
-    if (error != kOk) return 0;
+    if (!made) return 0;
     Local &local = requests_[id];
     if (std::optional<std::int64_t> fail =
             answer.reply->number("postfail", kCodeLow, kCodeHigh))
@@ -310,6 +315,7 @@ private:
   std::optional<Frame> reply_;
   bool lost_ = false;
   bool closed_ = false;
+  bool opened_ = false;
   std::uint32_t scale_ = 1;
   RequestId lastId_ = 0;
   std::int32_t lastError_ = kOk;
@@ -329,7 +335,7 @@ std::unique_ptr<Session> openLinkSession(const std::string &address,
   }
   auto session = std::make_unique<LinkSession>(socket, std::move(listener));
   *error = session->open(port, scriptText);
-  if (*error != kOk) return nullptr;
+  if (!session->opened()) return nullptr;
   return session;
 }
 

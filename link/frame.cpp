@@ -170,7 +170,7 @@ std::optional<Frame> FrameReader::next() {
   const std::string_view verb = header.substr(0, first);
   const std::optional<std::uint64_t> seq =
       decimal(header.substr(first + 1, second - first - 1), 10);
-  const std::optional<std::uint64_t> length = decimal(header.substr(second + 1), 6);
+  const std::optional<std::uint64_t> length = decimal(header.substr(second + 1), 8);
   if (!validVerb(verb) || !seq || *seq > 0xFFFFFFFFull || !length) {
     error_ = "a header that isn't VERB SEQ LENGTH";
     return std::nullopt;

@@ -23,7 +23,9 @@
 
 namespace talmer::link {
 
-constexpr std::size_t kMaxBodyBytes = 1 << 16;
+/// The largest body: a program's script of up to 1 MiB, each byte of it
+/// escaped, and room for the rest of its OPEN.
+constexpr std::size_t kMaxBodyBytes = (2 << 20) + (64 << 10);
 constexpr std::size_t kMaxHeaderBytes = 40;
 
 struct Frame {

@@ -2,9 +2,12 @@
 // fail only when they can't be created or are refused; the waits are not
 // tested.
 #include "e2e/harness.h"
-#include "request_results/receipt_e2e_support.h"
+#include "e2e/receipt_trace.h"
+#include "e2e/test_folder.h"
+#include "e2e/trace_filters.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,8 @@ struct Case {
   std::string script;
   std::string out;
   std::vector<std::string> trace; ///< the calls on requests, renumbered
+  /// When given, the paper roll is kept (TALMER_PAPER) and must hold this.
+  std::optional<std::string> roll = std::nullopt;
 };
 
 void PrintTo(const Case &c, std::ostream *os) {
@@ -27,11 +32,17 @@ class PlainReceipt : public testing::TestWithParam<Case> {};
 
 TEST_P(PlainReceipt, PrintsTheReceipt) {
   const Case &c = GetParam();
-  const e2e::Result result = e2e::run(programRun("plain_receipt", c.script));
+  const e2e::TestFolder folder;
+  e2e::Run run = programRun("plain_receipt", c.script);
+  if (c.roll) run.env = {{"TALMER_PAPER", folder.file("roll.txt")}};
+  const e2e::Result result = e2e::run(run);
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, c.out);
-  EXPECT_EQ(renumbered(requestTrace(result)), c.trace);
+  EXPECT_EQ(renumbered(e2e::requestCallsWithErrors(result)), c.trace);
   expectOwnRequestsDestroyed(result);
+  if (c.roll) {
+    EXPECT_EQ(e2e::fileContent(folder.file("roll.txt")), *c.roll);
+  }
 }
 
 const std::string kReady = "Printer status D:0, P0\n";
@@ -44,6 +55,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"PrinterStatusOnlyShown", "status 0 9\n", "Printer status D:0, P9\n",
              receiptTrace({done(), done(), done(), done()}, Cancel::NotSent)},
         Case{"Busy", "status 3 4\n", "Printer status D:3, P4\n", {}},
+        // Paper and cover, out and open from the start, make the printer
+        // busy: nothing is sent, nothing reaches the roll.
+        Case{"PaperOut", "at 0 paper out\n", "Printer status D:1, P1\n", {}, ""},
+        Case{"CoverOpen", "at 0 cover open\n", "Printer status D:1, P2\n", {}, ""},
         // A query that writes nothing leaves the pair at 0, 0.
         Case{"QueryFailed", "status fail 0x10015\n", kReady,
              receiptTrace({done(), done(), done(), done()}, Cancel::NotSent)},

@@ -2,7 +2,8 @@
 // banners, and each section's failures, checked on standard output and in the
 // trace of library calls.
 #include "e2e/harness.h"
-#include "request_results/receipt_e2e_support.h"
+#include "e2e/receipt_trace.h"
+#include "e2e/trace_filters.h"
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -52,7 +53,8 @@ std::vector<std::string> sectionsOf(const std::string &out) {
 
 /// The part of the trace that belongs to section (1 to 4).
 std::vector<std::string> sectionTrace(const e2e::Result &result, int section) {
-  return renumbered(between(requestTrace(result), kFirstRequests[section - 1],
+  return renumbered(between(e2e::requestCallsWithErrors(result),
+                            kFirstRequests[section - 1],
                             section < 4 ? kFirstRequests[section] : ""));
 }
 
@@ -84,7 +86,7 @@ TEST(RequestResults, FullRunShowsEverySection) {
 
   // The spooled feeds: the twenty-sixth fails, as the library describes it.
   const std::vector<std::string> spool =
-      between(requestTrace(result), "papfeed", "rtcget");
+      between(e2e::requestCallsWithErrors(result), "papfeed", "rtcget");
   std::vector<std::string> descriptions;
   for (const std::string &line : spool)
     if (line.starts_with("FPD_GetErrorString(")) descriptions.push_back(line);
@@ -153,7 +155,7 @@ TEST_P(RequestResultsStatus, DecidesWhetherTheSectionsRun) {
   ASSERT_EQ(result.exitCode, 0) << result.err;
   if (!c.sectionsRun) {
     EXPECT_EQ(result.out, c.statusLine);
-    EXPECT_EQ(requestTrace(result), std::vector<std::string>{});
+    EXPECT_EQ(e2e::requestCallsWithErrors(result), std::vector<std::string>{});
   } else {
     const std::vector<std::string> parts = sectionsOf(result.out);
     ASSERT_EQ(parts.size(), 5u) << result.out;

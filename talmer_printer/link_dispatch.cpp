@@ -107,10 +107,11 @@ std::optional<Frame> LinkDispatch::open(const Frame &frame, bool *ok,
   }
   Frame answer = reply(frame);
   answer.add("scale", host_.options().timescale);
-  if (session()) return answer.add("code", kAlreadyOpen);
+  if (session()) return answer.add("opened", 0).add("code", kAlreadyOpen);
   // The program's own script, as its library read it.
   ParsedScript parsed = parseScript(scriptText);
-  if (!parsed.errors.empty()) return answer.add("code", kDeviceOpenFailed);
+  if (!parsed.errors.empty())
+    return answer.add("opened", 0).add("code", kDeviceOpenFailed);
   std::int32_t code = kOk;
   std::shared_ptr<Session> opened = host_.engine().connect(
       port, std::make_shared<const Script>(std::move(parsed.script)), notify_, &code);
@@ -122,8 +123,9 @@ std::optional<Frame> LinkDispatch::open(const Frame &frame, bool *ok,
     session_ = std::move(opened);
     connected_ = true;
   }
-  if (code == kOk) host_.connected(program.empty() ? "a program" : program);
-  return answer.add("code", code);
+  // Opening may fail with any code, 0 too ("open fail 0").
+  if (opened_ && session()) host_.connected(program.empty() ? "a program" : program);
+  return answer.add("opened", session() ? 1 : 0).add("code", code);
 }
 
 std::optional<Frame> LinkDispatch::call(const Frame &frame, std::uint64_t heldMs,
@@ -173,10 +175,11 @@ std::optional<Frame> LinkDispatch::call(const Frame &frame, std::uint64_t heldMs
     }
     if (!in.ok) return done(std::nullopt);
     const RequestId made = session->create(name, frame.text("list"));
-    if (made == 0) return done(answer.add("code", session->lastError()));
+    // Creation may fail with any code, 0 too ("create fail 0").
+    if (made == 0) return done(answer.add("made", 0).add("code", session->lastError()));
     ids_[id] = made;
     byEngine_[made] = id;
-    answer.add("code", kOk);
+    answer.add("made", 1).add("code", kOk);
     if (std::optional<std::int32_t> refusal = session->postRefusal(made))
       answer.add("postfail", *refusal);
     return done(answer);

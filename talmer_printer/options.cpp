@@ -37,12 +37,13 @@ int parseOptions(int argc, const char *const *argv, Options *options, std::ostre
   app.add_option("--paper", options->paper, "the paper roll file, appended to");
   app.add_option("--script", options->script, "a script of faults known beforehand")
       ->check(CLI::ExistingFile);
-  app.add_option("--serial", options->serial, "the printer's own serial settings")
+  app.add_option("--serial", options->serial,
+                 "the printer's own serial settings, or auto: it follows the program's")
       ->check(CLI::Validator(
           [](const std::string &text) {
-            return validSerialSettings(text)
+            return text == "auto" || validSerialSettings(text)
                        ? std::string()
-                       : "port,baud,databits,parity,stopbits,flow";
+                       : "port,baud,databits,parity,stopbits,flow or auto";
           },
           "SETTINGS"))
       ->capture_default_str();

@@ -1,45 +1,21 @@
-// Test support shared by the end-to-end tests of request_results and
-// plain_receipt: the expected trace of the receipt, request handles renamed
-// in order of appearance, and the check that no request of the program's own
-// is left undestroyed.
-#pragma once
-
-#include "e2e/harness.h"
+#include "e2e/receipt_trace.h"
 
 #include <cstddef>
 #include <gtest/gtest.h>
 #include <map>
-#include <optional>
 #include <regex>
 #include <set>
-#include <string>
-#include <string_view>
-#include <vector>
 
 namespace receipt_e2e {
 
-/// A run of the program with a script for the virtual printer.
-inline e2e::Run programRun(const std::string &program, const std::string &script) {
+e2e::Run programRun(const std::string &program, const std::string &script) {
   e2e::Run run;
   run.program = program;
   run.script = script;
   return run;
 }
 
-/// The calls on requests that the tests compare, with the device's error
-/// code read after a failed creation.
-inline std::vector<std::string> requestTrace(const e2e::Result &result) {
-  return e2e::callsOf(
-      result, {"FPD_CreateRequest", "FPD_CreateRequestEx", "FPD_PushRequestParam",
-               "FPD_PostRequest", "FPD_WaitForRequestCompleted", "FPD_GetRequestStatus",
-               "FPD_GetResponseValue", "FPD_GetResponseValueCount",
-               "FPD_PopResponseValue", "FPD_DestroyRequest", "FPD_GetResponseCount",
-               "FPD_GetNextResponse", "FPD_GetError", "FPD_GetErrorString"});
-}
-
-/// Request handles renamed request1, request2, ... in order of first
-/// appearance, so that a part of a trace reads the same wherever it stands.
-inline std::vector<std::string> renumbered(const std::vector<std::string> &lines) {
+std::vector<std::string> renumbered(const std::vector<std::string> &lines) {
   static const std::regex handle("request[0-9]+");
   std::map<std::string, std::string> names;
   std::vector<std::string> out;
@@ -60,11 +36,8 @@ inline std::vector<std::string> renumbered(const std::vector<std::string> &lines
   return out;
 }
 
-/// The lines from the first creation of a request named `from` up to, not
-/// including, the first creation of one named `to` (or to the end).
-inline std::vector<std::string> between(const std::vector<std::string> &lines,
-                                        std::string_view from,
-                                        std::string_view to = {}) {
+std::vector<std::string> between(const std::vector<std::string> &lines,
+                                 std::string_view from, std::string_view to) {
   auto creates = [](const std::string &line, std::string_view name) {
     return !name.empty() && line.starts_with("FPD_CreateRequest") &&
            line.find("(device1, \"" + std::string(name) + "\"") != std::string::npos;
@@ -81,36 +54,24 @@ inline std::vector<std::string> between(const std::vector<std::string> &lines,
   return out;
 }
 
-/// What became of one step of the receipt, as the trace shows it.
-struct Step {
-  bool created = true;
-  int error = 0;             ///< FPD_GetError after a failed creation
-  int wait = 0;              ///< result of the wait
-  std::optional<int> status; ///< absent: not read
-};
-
-inline Step done() {
+Step done() {
   return {true, 0, 0, 0};
 }
-inline Step notCreated(int error) {
+Step notCreated(int error) {
   return {false, error, 0, std::nullopt};
 }
-inline Step waitFails(int code) {
+Step waitFails(int code) {
   return {true, 0, code, std::nullopt};
 }
-inline Step waitFailsStatus(int code, int status) {
+Step waitFailsStatus(int code, int status) {
   return {true, 0, code, status};
 }
-inline Step statusFails(int status) {
+Step statusFails(int status) {
   return {true, 0, 0, status};
 }
 
-enum class Cancel { NotSent, Answers, NotCreated, NoAnswer };
-
-/// The expected request calls of the receipt: the steps tried, in order,
-/// then the cancel request; handles numbered from request1.
-inline std::vector<std::string> receiptTrace(const std::vector<Step> &steps,
-                                             Cancel cancel, int cancelCode = 0) {
+std::vector<std::string> receiptTrace(const std::vector<Step> &steps, Cancel cancel,
+                                      int cancelCode) {
   static const char *const kCreations[] = {
       "FPD_CreateRequest(device1, \"trinit\")",
       "FPD_CreateRequestEx(device1, \"trline\", \"na,Bułka "
@@ -153,10 +114,7 @@ inline std::vector<std::string> receiptTrace(const std::vector<Step> &steps,
   return out;
 }
 
-/// Every request that the program created and did not hand to the library
-/// with a successful spooled post is destroyed before the device is closed,
-/// and no null request is handed to the library.
-inline void expectOwnRequestsDestroyed(const e2e::Result &result) {
+void expectOwnRequestsDestroyed(const e2e::Result &result) {
   static const std::regex created(
       R"(^FPD_CreateRequest(Ex)?\(.*\) = (request[0-9]+)$)");
   static const std::regex spooled(
