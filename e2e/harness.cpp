@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
+#include <mutex>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -135,22 +138,35 @@ struct Process::Inner {
   std::unique_ptr<Printer> printer; ///< over the link: the run's own
   std::string suffix;
   pid_t child = -1;
+  std::chrono::steady_clock::time_point start, deadline;
+
+  // Moved by the mover thread, under the lock: the program's input and
+  // output go on while the test waits for something else.
+  std::mutex mutex;
+  std::condition_variable moved;
+  std::thread mover;
+  int wake[2] = {-1, -1}; ///< a byte written here wakes the mover's poll
   int inFd = -1, outFd = -1, errFd = -1;
   std::string pending; ///< standard input not yet written
   bool closeWhenWritten = false;
+  bool moving = true; ///< the outputs haven't ended yet
   Result result;
-  std::chrono::steady_clock::time_point start, deadline;
   bool exited = false, killed = false, done = false;
   int status = 0;
 
   void startProgram();
-  /// Moves input and output for up to timeoutMs; false when there is
-  /// nothing more to move (both outputs ended).
-  bool pump(int timeoutMs);
+  void move();
+  /// One round of moving; false when there is nothing more to move (both
+  /// outputs ended). Called with the lock held; polls without it.
+  bool pump(std::unique_lock<std::mutex> &lock);
   void closeInput() {
     if (inFd >= 0) ::close(inFd);
     inFd = -1;
     pending.clear();
+  }
+  void poke() {
+    const char byte = 1;
+    (void)!::write(wake[1], &byte, 1);
   }
   void end();
 };
@@ -219,16 +235,26 @@ void Process::Inner::startProgram() {
   outFd = out[0];
   errFd = err[0];
   pending = run.input;
+  for (int fd : {inFd, wake[0], wake[1]})
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
 
-bool Process::Inner::pump(int timeoutMs) {
+bool Process::Inner::pump(std::unique_lock<std::mutex> &lock) {
   if (outFd < 0 && errFd < 0) return false;
   if (inFd >= 0 && pending.empty() && closeWhenWritten) closeInput();
   const bool writing = inFd >= 0 && !pending.empty();
-  pollfd fds[3] = {
-      {outFd, POLLIN, 0}, {errFd, POLLIN, 0}, {writing ? inFd : -1, POLLOUT, 0}};
-  const int ready = poll(fds, 3, timeoutMs);
+  pollfd fds[4] = {{outFd, POLLIN, 0},
+                   {errFd, POLLIN, 0},
+                   {writing ? inFd : -1, POLLOUT, 0},
+                   {wake[0], POLLIN, 0}};
+  lock.unlock();
+  const int ready = poll(fds, 4, 100);
+  lock.lock();
   if (ready < 0) return true;
+  if (fds[3].revents & POLLIN) {
+    char drained[64];
+    (void)!::read(wake[0], drained, sizeof drained);
+  }
   // Background processes that Wine starts for the first program of a session
   // inherit its output pipes and hold them open: once the program has ended,
   // what it wrote is in the pipes, and the outputs end when they are drained.
@@ -250,7 +276,7 @@ bool Process::Inner::pump(int timeoutMs) {
       (k == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(got));
     }
   }
-  if (writing && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+  if (writing && inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
     const ssize_t put = ::write(inFd, pending.data(), pending.size());
     if (put > 0) pending.erase(0, static_cast<std::size_t>(put));
     if (put < 0) closeInput();
@@ -258,24 +284,31 @@ bool Process::Inner::pump(int timeoutMs) {
   return outFd >= 0 || errFd >= 0;
 }
 
+void Process::Inner::move() {
+  std::unique_lock<std::mutex> lock(mutex);
+  while (pump(lock))
+    moved.notify_all();
+  moving = false;
+  moved.notify_all();
+}
+
 void Process::Inner::end() {
   if (done) return;
   done = true;
-  closeWhenWritten = true;
   // Feeds standard input and collects both outputs until the program closes
   // them, or kills it when the time is up.
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    closeWhenWritten = true;
+    poke();
+    if (!moved.wait_until(lock, deadline, [&] { return !moving; })) {
       ::kill(-child, SIGKILL);
       killed = true;
-      break;
     }
-    if (!pump(static_cast<int>(std::min<long>(left.count(), 100)))) break;
   }
+  mover.join();
   closeInput();
-  for (int *fd : {&outFd, &errFd})
+  for (int *fd : {&outFd, &errFd, &wake[0], &wake[1]})
     if (*fd >= 0) ::close(*fd), *fd = -1;
   if (!exited) waitpid(child, &status, 0);
   if (printer) printer->stop();
@@ -291,7 +324,9 @@ void Process::Inner::end() {
 
 Process::Process(const Run &run) : inner_(std::make_unique<Inner>()) {
   inner_->run = run;
+  if (pipe(inner_->wake) != 0) std::abort();
   inner_->startProgram();
+  inner_->mover = std::thread([inner = inner_.get()] { inner->move(); });
 }
 
 Process::~Process() {
@@ -302,29 +337,33 @@ Process::~Process() {
 }
 
 void Process::write(std::string_view text) {
+  std::lock_guard<std::mutex> lock(inner_->mutex);
   inner_->pending.append(text);
+  inner_->poke();
 }
 
 void Process::closeInput() {
+  std::lock_guard<std::mutex> lock(inner_->mutex);
   inner_->closeWhenWritten = true;
+  inner_->poke();
 }
 
 bool Process::waitForOutput(std::string_view text, double seconds) {
+  std::unique_lock<std::mutex> lock(inner_->mutex);
   const auto until = std::chrono::steady_clock::now() +
                      std::chrono::milliseconds(static_cast<long>(seconds * 1000));
-  for (;;) {
-    const std::string seen = output();
-    if (seen.find(text) != std::string::npos) return true;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        until - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    if (!inner_->pump(static_cast<int>(std::min<long>(left.count(), 100)))) {
-      return output().find(text) != std::string::npos;
-    }
-  }
+  auto seen = [&] {
+    const std::string out = inner_->suffix.empty()
+                                ? inner_->result.out
+                                : withoutCarriageReturns(inner_->result.out);
+    return out.find(text) != std::string::npos;
+  };
+  inner_->moved.wait_until(lock, until, [&] { return seen() || !inner_->moving; });
+  return seen();
 }
 
 std::string Process::output() const {
+  std::lock_guard<std::mutex> lock(inner_->mutex);
   return inner_->suffix.empty() ? inner_->result.out
                                 : withoutCarriageReturns(inner_->result.out);
 }
@@ -335,6 +374,7 @@ Result Process::finish() {
 }
 
 void Process::kill() {
+  std::lock_guard<std::mutex> lock(inner_->mutex);
   if (inner_->child > 0 && !inner_->exited) ::kill(-inner_->child, SIGKILL);
 }
 
