@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
-#include <mutex>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -14,11 +12,13 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <poll.h>
 #include <signal.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 extern char **environ;

@@ -57,7 +57,13 @@ std::string describeCall(const Frame &frame) {
     std::string shown = cp1250::toUtf8(value);
     for (char &c : shown)
       if (c == '\n') c = '|';
-    if (shown.size() > 60) shown = shown.substr(0, 57) + "...";
+    if (shown.size() > 60) {
+      // Cut before a letter, never inside one.
+      std::size_t cut = 57;
+      while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80)
+        --cut;
+      shown = shown.substr(0, cut) + "...";
+    }
     text += " " + key + "=" + shown;
   }
   return text;

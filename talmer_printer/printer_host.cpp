@@ -6,6 +6,12 @@
 namespace talmer::printer {
 namespace {
 
+/// JSON text; what isn't UTF-8 (a command line's bytes) is replaced, never
+/// thrown about.
+std::string text(const nlohmann::json &json) {
+  return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 constexpr std::size_t kRollBytes = 1 << 20; ///< the roll kept for the panels
 constexpr std::size_t kCallsKept = 200;
 
@@ -105,13 +111,13 @@ void PrinterHost::disconnected() {
   changed();
 }
 
-void PrinterHost::called(const std::string &text) {
+void PrinterHost::called(const std::string &call) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    calls_.push_back(text);
+    calls_.push_back(call);
     if (calls_.size() > kCallsKept) calls_.pop_front();
   }
-  events_.publish("call", nlohmann::json{{"call", text}}.dump());
+  events_.publish("call", text(nlohmann::json{{"call", call}}));
 }
 
 void PrinterHost::setAddresses(std::string link, std::string panel) {
@@ -133,7 +139,7 @@ void PrinterHost::printed(const PrintoutLines &lines) {
       roll_.pop_front();
     }
   }
-  events_.publish("printout", nlohmann::json{{"lines", lines}}.dump());
+  events_.publish("printout", text(nlohmann::json{{"lines", lines}}));
   changed();
 }
 
@@ -154,7 +160,7 @@ void PrinterHost::publishStates() {
     if (stopping_) return;
     changed_ = false;
     lock.unlock();
-    events_.publish("state", state().dump());
+    events_.publish("state", text(state()));
     lock.lock();
   }
 }

@@ -43,7 +43,7 @@ public:
   void connected(const std::string &program);
   void disconnected();
   /// A call as it arrives, for the panels.
-  void called(const std::string &text);
+  void called(const std::string &call);
 
   /// GET /api/state.
   nlohmann::json state();

@@ -146,7 +146,8 @@ TEST(PrinterProcess, KeepsItsMemoryAcrossItsOwnRuns) {
   e2e::Printer printer(files);
   ASSERT_TRUE(printer.started()) << printer.errors();
   EXPECT_EQ(state(printer)["receiptNumber"], 1);
-  EXPECT_EQ(count(roll(printer), "Paragon nr 1 "), 1u); // the roll so far, from its file
+  EXPECT_EQ(count(roll(printer), "Paragon nr 1 "),
+            1u); // the roll so far, from its file
   EXPECT_EQ(e2e::run(over(printer, "plain_receipt")).exitCode, 0);
   EXPECT_EQ(state(printer)["receiptNumber"], 2);
   EXPECT_NE(e2e::fileContent(folder.file("memory")).find("receipt-number 2\n"),
@@ -182,14 +183,18 @@ TEST(PrinterPort, ALineThatDoesNotMatchThePrintersGetsNoAnswer) {
   };
   const Case cases[] = {
       {{"SERIAL", "COM2,9600,8,N,1,N"}, 0, "Printer status D:0, P0\n"},
-      {{"SERIAL", "COM1,19200,8,N,1,H"}, 4,
+      {{"SERIAL", "COM1,19200,8,N,1,H"},
+       4,
        "Error Opening device: 0x10015 Drukarka nie odpowiada\n"},
-      {{"SERIAL", "COM1,9600,7,E,1,H"}, 4,
+      {{"SERIAL", "COM1,9600,7,E,1,H"},
+       4,
        "Error Opening device: 0x10015 Drukarka nie odpowiada\n"},
-      {{"SERIAL", "COM1,9601,8,N,1,H"}, 4,
+      {{"SERIAL", "COM1,9601,8,N,1,H"},
+       4,
        "Error Opening device: 0x10008 Błędne ustawienia portu szeregowego\n"},
       {{"USB", "VP0042"}, 0, "Devices: VP0042\nPrinter status D:0, P0\n"},
-      {{"USB", "VP0001"}, 4,
+      {{"USB", "VP0001"},
+       4,
        "Devices: VP0042\nError Opening device: 0x1000a Nie znaleziono urządzenia USB "
        "o tym numerze\n"},
   };
@@ -213,7 +218,8 @@ TEST(PrinterPort, NoPrinterThereIsAPrinterThatDoesNotAnswer) {
   run.env = {{"TALMER_PRINTER", address}};
   const e2e::Result result = e2e::run(run);
   EXPECT_EQ(result.exitCode, 4);
-  EXPECT_EQ(result.out, e2e::cp1250("Error Opening device: 0x10015 Drukarka nie odpowiada\n"));
+  EXPECT_EQ(result.out,
+            e2e::cp1250("Error Opening device: 0x10015 Drukarka nie odpowiada\n"));
 }
 
 // ---- The printer's own faults ------------------------------------------------------
@@ -249,8 +255,8 @@ TEST(PrinterFaults, ACoverOpenedWhileStatusEventWatchesIsSeen) {
 TEST(PrinterFaults, TheCablePulledDuringAWaitAndPluggedBack) {
   e2e::Printer printer;
   ASSERT_TRUE(printer.started()) << printer.errors();
-  const std::string prompt =
-      e2e::cp1250("Nie otrzymano odpowiedzi na polecenie, czy czekać dalej (T/N + ENTER)\n");
+  const std::string prompt = e2e::cp1250(
+      "Nie otrzymano odpowiedzi na polecenie, czy czekać dalej (T/N + ENTER)\n");
   // trline takes 20 s of the printer's time: the first wait runs out.
   e2e::Process menu(over(printer, "fiscal_menu", {"SERIAL", kSettings}, "7\n",
                          "trline busy 20000\n"));
@@ -259,9 +265,9 @@ TEST(PrinterFaults, TheCablePulledDuringAWaitAndPluggedBack) {
   menu.write("T\n");
   // The wait runs out, the status query fails, the status line and the
   // prompt come again.
-  ASSERT_TRUE(menu.waitForOutput(
-      e2e::cp1250("Błąd: 65557 - Drukarka nie odpowiada\n") +
-      "Status drukarki - Drukarka: 0, Mechanizm: 0\n" + prompt));
+  ASSERT_TRUE(menu.waitForOutput(e2e::cp1250("Błąd: 65557 - Drukarka nie odpowiada\n") +
+                                 "Status drukarki - Drukarka: 0, Mechanizm: 0\n" +
+                                 prompt));
   EXPECT_EQ(post(printer, "/api/link", "plugged"), 200);
   menu.write("T\n0\n");
   const e2e::Result result = menu.finish();
@@ -286,11 +292,13 @@ TEST(PrinterFaults, ThePrinterKilledWhileAProgramWaits) {
   printer.kill();
   const e2e::Result result = menu.finish();
   EXPECT_EQ(result.exitCode, 0);
-  const std::string lost = e2e::cp1250("Błąd: 65561 - Utracono połączenie z drukarką\n");
+  const std::string lost =
+      e2e::cp1250("Błąd: 65561 - Utracono połączenie z drukarką\n");
   EXPECT_GE(count(result.out, lost), 3u); // the wait, the cancel, the status query
 }
 
-// ---- A link that isn't one -----------------------------------------------------------
+// ---- A link that isn't one
+// -----------------------------------------------------------
 
 TEST(PrinterLink, WhatIsNotAFrameEndsThatConnectionAndTheRestGoesOn) {
   e2e::Printer printer;
@@ -322,7 +330,30 @@ TEST(PrinterLink, WhatIsNotAFrameEndsThatConnectionAndTheRestGoesOn) {
   EXPECT_EQ(e2e::run(over(printer, "plain_receipt")).exitCode, 0);
 }
 
-// ---- The HTTP API ----------------------------------------------------------------------
+// A call whose text is cut for the panel inside a Polish letter is shown cut
+// before the letter; nothing of it harms the printer.
+TEST(PrinterLink, ACallCutInsideALetterIsShownWhole) {
+  e2e::Printer printer;
+  ASSERT_TRUE(printer.started()) << printer.errors();
+  Events events(printer);
+  std::string host;
+  std::uint16_t port = 0;
+  ASSERT_TRUE(platform::splitAddress(printer.link(), &host, &port));
+  talmer::link::Frame list;
+  list.verb = "LIST";
+  list.seq = 1;
+  list.add("xx", std::string(56, 'a') + "\xB3" + std::string(10, 'a')); // cp1250 ł
+  const std::string bytes = talmer::link::encode(list);
+  const platform::Socket s = platform::connectTcp(host, port, 5000);
+  ASSERT_NE(s, platform::kNoSocket);
+  platform::sendAll(s, bytes.data(), bytes.size());
+  EXPECT_TRUE(events.waitFor("\"call\":\"LIST xx=" + std::string(56, 'a') + "...\""));
+  platform::closeSocket(s);
+  EXPECT_EQ(e2e::run(over(printer, "plain_receipt")).exitCode, 0);
+}
+
+// ---- The HTTP API
+// ----------------------------------------------------------------------
 
 TEST(PrinterApi, TheControlsChangeTheState) {
   e2e::Printer printer;
@@ -358,10 +389,12 @@ TEST(PrinterApi, BadInputIsRefusedWithAReasonAndChangesNothing) {
       {"/api/script", "at 0 paper out\nexplode\n", 400,
        "script: line 2: not understood: explode\n"},
       {"/api/script", "handle fail\n", 400,
-       "script: handle fail belongs to the program's own script (TALMER_SIM_SCRIPT), not "
+       "script: handle fail belongs to the program's own script (TALMER_SIM_SCRIPT), "
+       "not "
        "to the printer\n"},
       {"/api/nothing", "x", 404, "no POST /api/nothing here; see GET /\n"},
-      {"/api/script", std::string(70000, '#'), 413, "a body of more than 65536 bytes\n"},
+      {"/api/script", std::string(70000, '#'), 413,
+       "a body of more than 65536 bytes\n"},
   };
   for (const Case &c : cases) {
     std::string answer;
@@ -382,7 +415,8 @@ TEST(PrinterApi, ThePanelIsServed) {
   auto page = c.Get("/");
   ASSERT_TRUE(page);
   EXPECT_EQ(page->status, 200);
-  EXPECT_NE(page->get_header_value("Content-Type").find("text/html"), std::string::npos);
+  EXPECT_NE(page->get_header_value("Content-Type").find("text/html"),
+            std::string::npos);
   EXPECT_NE(page->body.find("<!doctype html>"), std::string::npos);
 }
 
@@ -401,15 +435,21 @@ TEST(PrinterApi, PrintoutsReachTheEventStream) {
 
 TEST(PrinterCommandLine, BadArgumentsGiveTheUsageAndExitTwo) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--timescale", "0"},         {"--timescale", "1000001"}, {"--listen", "nohost"},
-      {"--panel", "127.0.0.1:x"},   {"--serial", "COM1,1,8,N,1,H"},
-      {"--script", "/nonexistent"}, {"--bogus"},                {"extra"},
+      {"--timescale", "0"},
+      {"--timescale", "1000001"},
+      {"--listen", "nohost"},
+      {"--panel", "127.0.0.1:x"},
+      {"--serial", "COM1,1,8,N,1,H"},
+      {"--script", "/nonexistent"},
+      {"--bogus"},
+      {"extra"},
   };
   for (const auto &args : cases) {
     e2e::Printer printer(args);
     EXPECT_FALSE(printer.started()) << args[0];
     EXPECT_EQ(printer.stop(), 2) << args[0];
-    EXPECT_NE(printer.errors().find("Usage: talmer_printer"), std::string::npos) << args[0];
+    EXPECT_NE(printer.errors().find("Usage: talmer_printer"), std::string::npos)
+        << args[0];
   }
 }
 
@@ -424,8 +464,8 @@ TEST(PrinterCommandLine, ABadScriptIsRefusedWithItsLine) {
   e2e::Printer printer({"--script", script});
   EXPECT_FALSE(printer.started());
   EXPECT_EQ(printer.stop(), 2);
-  EXPECT_EQ(printer.errors(),
-            "talmer_printer: --script " + script + ": line 2: not understood: at 5 explode\n");
+  EXPECT_EQ(printer.errors(), "talmer_printer: --script " + script +
+                                  ": line 2: not understood: at 5 explode\n");
 }
 
 TEST(PrinterCommandLine, ADamagedMemoryKeepsThePrinterOff) {
