@@ -3,8 +3,12 @@
 #include "engine/fiscal_memory.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <random>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #ifndef _WIN32
@@ -49,6 +53,19 @@ std::string resealed(const std::string &text, const std::string &from,
   return sealMemory(body);
 }
 
+#ifndef _WIN32
+// A file name of the test's own on a file system in memory where there is
+// one: the kill tests write the memory hundreds of times, and what they test
+// is the order of the writes, not how long the disk takes to flush them.
+std::string inMemoryPath(const std::string &what) {
+  std::error_code error;
+  if (!std::filesystem::is_directory("/dev/shm", error)) return tempPath(what);
+  const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
+  return std::string("/dev/shm/talmer.") + std::to_string(getpid()) + "." +
+         test->name() + "." + what;
+}
+#endif
+
 class FiscalMemoryFile : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -60,6 +77,7 @@ protected:
   void TearDown() override {
     std::remove(path_.c_str());
     std::remove((path_ + ".new").c_str());
+    if (!roll_.empty()) std::remove(roll_.c_str());
   }
 
   std::unique_ptr<Printer> open(std::int32_t *error) {
@@ -72,6 +90,7 @@ protected:
   }
 
   std::string path_;
+  std::string roll_; ///< the paper roll, when the test prints
 };
 
 TEST_F(FiscalMemoryFile, SecondRunContinuesWhereTheFirstEnded) {
@@ -163,6 +182,41 @@ TEST_F(FiscalMemoryFile, DamagedFileIsAnOpeningErrorAndIsLeftAlone) {
   }
 }
 
+TEST_F(FiscalMemoryFile, RequestThatCannotBeKeptPrintsNothingAndChangesNothing) {
+  roll_ = tempPath("roll");
+  std::remove(roll_.c_str());
+  std::int32_t error = -1;
+  auto printer = Printer::open({roll_, path_}, &error);
+  ASSERT_EQ(error, kOk);
+  run(*printer, kSimpleSale);
+  const std::string kept = readFile(path_);
+
+  // A directory where the new memory file would be written: no write succeeds.
+  ASSERT_TRUE(std::filesystem::create_directory(path_ + ".new"));
+  run(*printer, {kSimpleSale[0], kSimpleSale[1]});
+  const std::string before = readFile(roll_);
+  for (const Step &step : {kSimpleSale[2], kHeader, kDailyReport}) {
+    const Outcome outcome = printer->execute(toCommand(step));
+    EXPECT_EQ(outcome.status, kStateFileWrite) << step.name;
+    EXPECT_EQ(field(outcome, "cm"), step.name);
+  }
+  EXPECT_EQ(readFile(roll_), before);
+  EXPECT_EQ(readFile(path_), kept);
+  run(*printer, {{"prncancel", "", {}}}); // the receipt was closed, uncounted
+
+  ASSERT_TRUE(std::filesystem::remove(path_ + ".new"));
+  run(*printer, kSimpleSale);
+  run(*printer, {kDailyReport});
+  const std::string roll = readFile(roll_);
+  EXPECT_EQ(roll.find("Paragon nr 2"), roll.rfind("Paragon nr "));
+  EXPECT_NE(roll.find("Raport nr 1 "), std::string::npos);
+  FiscalMemory memory;
+  ASSERT_EQ(loadMemory(path_, &memory), kOk);
+  EXPECT_EQ(memory.receiptNumber, 2);
+  EXPECT_EQ(memory.records.at(0).totals.receipts, 2);
+  EXPECT_EQ(memory.header, FiscalMemory{}.header);
+}
+
 TEST_F(FiscalMemoryFile, MissingFileIsAFreshMemory) {
   std::int32_t error = -1;
   auto printer = open(&error);
@@ -173,6 +227,7 @@ TEST_F(FiscalMemoryFile, MissingFileIsAFreshMemory) {
 
 #ifndef _WIN32
 TEST_F(FiscalMemoryFile, KilledWhileWritingNeverLeavesAnUnreadableFile) {
+  path_ = inMemoryPath("state");
   long lastNumber = 0;
   for (int round = 0; round < 40; ++round) {
     const pid_t child = fork();
@@ -200,6 +255,76 @@ TEST_F(FiscalMemoryFile, KilledWhileWritingNeverLeavesAnUnreadableFile) {
     lastNumber = memory.receiptNumber;
   }
   EXPECT_GT(lastNumber, 0);
+}
+
+// The numbers of the receipts and daily reports on the roll's whole lines
+// from *offset on; *offset moves past them.
+void readPrintedNumbers(const std::string &rollPath, std::size_t *offset,
+                        std::vector<long> *receipts, std::vector<long> *reports) {
+  static const std::regex closing(
+      R"((Paragon|Raport) nr ([0-9]+) +[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2})");
+  std::ifstream roll(rollPath, std::ios::binary);
+  roll.seekg(static_cast<std::streamoff>(*offset));
+  std::string line;
+  while (std::getline(roll, line) && !roll.eof()) { // a line cut short waits
+    *offset += line.size() + 1;
+    std::smatch match;
+    if (!std::regex_match(line, match, closing)) continue;
+    (match[1] == "Paragon" ? receipts : reports)->push_back(std::stol(match[2]));
+  }
+}
+
+TEST_F(FiscalMemoryFile, KilledAtAnyMomentNeverPrintsANumberTwice) {
+  path_ = inMemoryPath("state");
+  roll_ = inMemoryPath("roll");
+  std::remove(roll_.c_str());
+  std::minstd_rand random(13);
+  std::uniform_int_distribution<int> delayUs(10, 600);
+  std::size_t offset = 0;
+  std::set<long> receipts, reports;
+  for (int round = 0; round < 200; ++round) {
+    const int delay = delayUs(random);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::int32_t error = -1;
+      auto printer = Printer::open({roll_, path_}, &error);
+      if (printer == nullptr) _exit(3);
+      // Receipts, and a daily report after every two; the first one whole,
+      // then killed by the timer somewhere in the others.
+      for (int next = round;; ++next) {
+        const std::vector<Step> steps =
+            next % 3 == 2 ? std::vector<Step>{kDailyReport} : kSimpleSale;
+        for (const Step &step : steps)
+          if (printer->execute(toCommand(step)).status != kOk) _exit(4);
+        if (next == round) {
+          itimerval timer{};
+          timer.it_value.tv_usec = delay;
+          setitimer(ITIMER_REAL, &timer, nullptr);
+        }
+      }
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "child ended with " << WEXITSTATUS(status);
+
+    std::vector<long> printedReceipts, printedReports;
+    readPrintedNumbers(roll_, &offset, &printedReceipts, &printedReports);
+    for (long n : printedReceipts)
+      ASSERT_TRUE(receipts.insert(n).second) << "receipt " << n << " printed twice";
+    for (long n : printedReports)
+      ASSERT_TRUE(reports.insert(n).second) << "report " << n << " printed twice";
+    FiscalMemory memory;
+    ASSERT_EQ(loadMemory(path_, &memory), kOk) << "round " << round;
+    if (!receipts.empty()) {
+      ASSERT_GE(memory.receiptNumber, *receipts.rbegin()) << "round " << round;
+    }
+    if (!reports.empty()) {
+      ASSERT_GE(memory.reportNumber, *reports.rbegin()) << "round " << round;
+    }
+  }
+  EXPECT_FALSE(receipts.empty());
+  EXPECT_FALSE(reports.empty());
 }
 #endif
 

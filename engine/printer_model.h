@@ -104,7 +104,9 @@ private:
   void printTotals(const Sale &sale, long long total, Printout &paper) const;
   /// The printout's closing line: its number (or name) and the time.
   void printClosing(std::string_view left, bool footer, Printout &paper);
-  void saveIfChanged(Outcome &outcome, const std::string &name);
+  /// Writes the memory when the request changed it. False when the file
+  /// can't be written: the memory is then as the file holds it.
+  bool keepMemory();
 
   PrinterOptions options_;
   FiscalMemory memory_;
