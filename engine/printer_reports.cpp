@@ -134,6 +134,9 @@ std::int32_t Model::vatset(const Params &p, Outcome &, Printout &paper) {
   }
   if (!any) return kMissingParameter;
   if (open_ != Open::Nothing) return kTransactionOpen;
+  // The day's totals are taxed at the rates they were sold at: new rates
+  // wait for the daily report that closes them.
+  if (memory_.day != Totals{}) return kVatChangeWithSales;
   memory_.rates = rates;
   printTitle(paper, "ZMIANA STAWEK PTU");
   for (int r = 0; r < kRateCount; ++r)
