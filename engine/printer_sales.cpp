@@ -170,17 +170,25 @@ std::int32_t Model::trdiscntbill(const Params &p, Outcome &, Printout &paper) {
   if (auto s = readDiscount(p, subtotal, &change, &label)) return s;
   if (subtotal + change > kMaxAmount) return kOutOfRange;
 
-  // Shared among the rates in proportion; what rounding leaves goes to the
-  // largest.
-  int largest = 0;
-  long long shared = 0;
+  // Shared among the rates in proportion, each rounded down; the grosze that
+  // rounding leaves go one each to the rates with the largest remainders, so
+  // that no rate goes below zero or gets what it has no share of.
+  const long long target = subtotal + change;
+  Amounts shares{}, remainders{};
+  long long given = 0;
   for (int r = 0; r < kRateCount; ++r) {
-    if (sale_.gross[r] > sale_.gross[largest]) largest = r;
-    const long long part = change * sale_.gross[r] / subtotal;
-    sale_.gross[r] += part;
-    shared += part;
+    shares[r] = sale_.gross[r] * target / subtotal;
+    remainders[r] = sale_.gross[r] * target % subtotal;
+    given += shares[r];
   }
-  sale_.gross[largest] += change - shared;
+  for (long long left = target - given; left > 0; --left) {
+    int most = 0;
+    for (int r = 1; r < kRateCount; ++r)
+      if (remainders[r] > remainders[most]) most = r;
+    ++shares[most];
+    remainders[most] = -1;
+  }
+  sale_.gross = shares;
   paper.leftRight("Podsuma", money(subtotal));
   const std::string kind = change < 0 ? "Rabat" : "Narzut";
   paper.leftRight((name.empty() ? kind : cp1250::toUtf8(name)) + label, money(change));
