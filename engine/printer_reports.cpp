@@ -59,6 +59,7 @@ long long secondsOf(const ClockTime &t) {
 std::int32_t Model::dailyrep(const Params &p, Outcome &, Printout &paper) {
   if (auto s = p.onlyKeys({})) return s;
   if (open_ != Open::Nothing) return kReportWithOpenReceipt;
+  if (memory_.reportNumber >= kMaxNumber) return kFiscalMemoryFull;
   DailyRecord record;
   record.number = memory_.reportNumber + 1;
   record.date = formatDate(now().date);
@@ -166,7 +167,10 @@ std::int32_t Model::rtcset(const Params &p, Outcome &, Printout &) {
   const ClockTime here{{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday},
                        local.tm_hour,
                        local.tm_min};
-  memory_.clockOffset = secondsOf(wanted) - secondsOf(here) - local.tm_sec;
+  const long long offset = secondsOf(wanted) - secondsOf(here) - local.tm_sec;
+  // Beyond what the memory keeps: the computer's own clock is far astray.
+  if (offset < -kMaxClockOffset || offset > kMaxClockOffset) return kBadDate;
+  memory_.clockOffset = offset;
   return kOk;
 }
 

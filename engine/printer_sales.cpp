@@ -67,11 +67,23 @@ std::int32_t notInSale(Open open) {
 
 } // namespace
 
+std::int32_t Model::roomForSale(Open kind) const {
+  const Totals kept = lifetimeTotals(memory_);
+  if (kind == Open::Receipt &&
+      (memory_.receiptNumber >= kMaxNumber || kept.cancelled >= kMaxNumber))
+    return kFiscalMemoryFull;
+  if (kind == Open::Invoice && kept.invoices >= kMaxNumber) return kFiscalMemoryFull;
+  for (long long gross : kept.gross)
+    if (gross > kMaxTotal - kMaxAmount) return kFiscalMemoryFull;
+  return kOk;
+}
+
 std::int32_t Model::trinit(const Params &p, Outcome &, Printout &paper) {
   long long mode = 0;
   if (auto s = p.onlyKeys({"bm"})) return s;
   if (auto s = p.number("bm", true, 0, 1, &mode)) return s;
   if (open_ != Open::Nothing) return kTransactionOpen;
+  if (auto s = roomForSale(Open::Receipt)) return s;
   open_ = Open::Receipt;
   sale_ = Sale{};
   printTitle(paper, "PARAGON FISKALNY");
@@ -102,6 +114,7 @@ std::int32_t Model::trfvinit(const Params &p, Outcome &, Printout &paper) {
   if (auto s = p.number("ps", false, 0, 1, &persons)) return s;
   if (persons == 1 && (issuer.empty() || receiver.empty())) return kMissingParameter;
   if (open_ != Open::Nothing) return kTransactionOpen;
+  if (auto s = roomForSale(Open::Invoice)) return s;
 
   open_ = Open::Invoice;
   sale_ = Sale{};

@@ -397,6 +397,13 @@ TEST_F(PrinterRules, ClockFollowsTheLocalTimeAndKeepsItsSetting) {
   fixLocalTime("2010-01-01 16:10:30");
   EXPECT_EQ(field(printer->execute(toCommand({"rtcget", "", {}})), "da"),
             "2012-01-01,00:00");
+  // At most about 200 years from the computer's clock, either way.
+  fixLocalTime("1970-01-01 00:00:00");
+  expectAccepted(*printer, {{"rtcset", "", {{"da", "2099-12-31,23:59"}}}});
+  fixLocalTime("1850-01-01 00:00:00");
+  EXPECT_EQ(
+      printer->execute(toCommand({"rtcset", "", {{"da", "2099-12-31,23:59"}}})).status,
+      kBadDate);
 }
 
 TEST_F(PrinterRules, VatRatesAnswerInOrderAndChange) {
