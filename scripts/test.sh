@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the project and runs every test: the development build, then the
 # same suite under AddressSanitizer with UndefinedBehaviorSanitizer, and under
-# ThreadSanitizer; then the Windows build (MinGW-w64), whose programs the
-# development build's end-to-end suite drives under Wine.
+# ThreadSanitizer; then each fuzz target for a bounded time (scripts/fuzz.sh);
+# then the Windows build (MinGW-w64), whose programs the development build's
+# end-to-end suite drives under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +11,29 @@ for preset in dev asan tsan; do
   echo "=== $preset"
   cmake --workflow --preset "$preset"
 done
+
+# clang can build a libFuzzer target (clang and libclang-rt-dev installed).
+can_fuzz() {
+  command -v clang++ >/dev/null || return 1
+  local probe status=0
+  probe=$(mktemp -d)
+  echo 'extern "C" int LLVMFuzzerTestOneInput(const char *, unsigned long) { return 0; }' \
+    >"$probe/probe.cpp"
+  clang++ -fsanitize=fuzzer,address,undefined "$probe/probe.cpp" -o "$probe/probe" \
+    2>/dev/null || status=1
+  rm -rf "$probe"
+  return $status
+}
+
+if can_fuzz; then
+  echo "=== fuzz"
+  bash scripts/fuzz.sh
+elif [ "${CI:-}" = true ]; then
+  echo "The fuzz targets need clang and libclang-rt-14-dev (libFuzzer)." >&2
+  exit 1
+else
+  echo "=== fuzz: skipped, clang with libFuzzer is not installed"
+fi
 
 if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null; then
   if [ "${CI:-}" = true ]; then
