@@ -427,6 +427,24 @@ TEST_F(FiscalMemoryFile, MemoryFilledToItsBoundsIsReadBack) {
   run(*printer, {kDailyReport});
 }
 
+TEST_F(FiscalMemoryFile, DailyReportNeedsADateThatTheMemoryKeeps) {
+  // A clock about 127 years behind, and one that runs past 2099: the daily
+  // report would keep a date that no memory file holds.
+  writeFile(path_, sealedWith({{"clock-offset", "clock-offset -3999999992"}}));
+  std::int32_t error = -1;
+  auto printer = open(&error);
+  ASSERT_EQ(error, kOk);
+  const Outcome refused = printer->execute(toCommand(kDailyReport));
+  EXPECT_EQ(refused.status, kBadDate);
+  EXPECT_EQ(field(refused, "cm"), "dailyrep");
+  run(*printer, {{"rtcset", "", {{"da", "2099-12-31,23:59"}}}, kDailyReport});
+  fixLocalTime("2010-01-01 16:10:30");
+  EXPECT_EQ(printer->execute(toCommand(kDailyReport)).status, kBadDate);
+  FiscalMemory memory;
+  ASSERT_EQ(loadMemory(path_, &memory), kOk);
+  EXPECT_EQ(memory.records.back().date, "2099-12-31");
+}
+
 TEST_F(FiscalMemoryFile, MissingFileIsAFreshMemory) {
   std::int32_t error = -1;
   auto printer = open(&error);

@@ -60,9 +60,13 @@ std::int32_t Model::dailyrep(const Params &p, Outcome &, Printout &paper) {
   if (auto s = p.onlyKeys({})) return s;
   if (open_ != Open::Nothing) return kReportWithOpenReceipt;
   if (memory_.reportNumber >= kMaxNumber) return kFiscalMemoryFull;
+  // The record's date is one the printer takes (and reads back from its
+  // memory): a clock that has run past them must be set first.
+  const Date today = now().date;
+  if (!isRealDate(today)) return kBadDate;
   DailyRecord record;
   record.number = memory_.reportNumber + 1;
-  record.date = formatDate(now().date);
+  record.date = formatDate(today);
   record.rates = memory_.rates;
   record.totals = memory_.day;
 
