@@ -62,6 +62,9 @@ public:
   void setPaperOut(bool out) override { paperOut_ = out; }
   void setCoverOpen(bool open) override { coverOpen_ = open; }
 
+  /// The fiscal memory as it is now.
+  const FiscalMemory &memory() const { return memory_; }
+
   using Handler = std::int32_t (Model::*)(const Params &, Outcome &, Printout &);
 
   // Sales: receipts, invoices, packaging (printer_sales.cpp).
