@@ -1,8 +1,10 @@
 #include "engine/fiscal_memory.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <set>
 #include <sstream>
 
 #ifdef _WIN32
@@ -12,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "engine/paper_roll.h"
 #include "engine/printer_params.h"
 #include "engine/status_codes.h"
 #include "platform/cp1250.h"
@@ -100,7 +103,12 @@ bool validRates(const std::array<int, kRateCount> &rates) {
   return true;
 }
 
-bool parseLine(const std::string &line, FiscalMemory *m) {
+// Items that a memory holds once; the first five it must hold.
+constexpr const char *kSingleKeys[] = {
+    "clock-offset", "receipt-number", "report-number", "rates", "day", "barcode"};
+constexpr std::size_t kRequiredKeys = 5;
+
+bool parseLine(const std::string &line, FiscalMemory *m, std::set<std::string> *seen) {
   std::istringstream in(line);
   std::string key;
   in >> key;
@@ -108,6 +116,9 @@ bool parseLine(const std::string &line, FiscalMemory *m) {
   const std::string_view rest = space == std::string::npos
                                     ? std::string_view()
                                     : std::string_view(line).substr(space + 1);
+  const bool single = std::find(std::begin(kSingleKeys), std::end(kSingleKeys), key) !=
+                      std::end(kSingleKeys);
+  if (single && !seen->insert(key).second) return false;
   if (key == "clock-offset") {
     in >> m->clockOffset;
   } else if (key == "receipt-number") {
@@ -129,7 +140,8 @@ bool parseLine(const std::string &line, FiscalMemory *m) {
     std::size_t index = kFooterLines;
     in >> index;
     const std::size_t at = rest.find(' ');
-    if (in.fail() || index >= kFooterLines || at == std::string_view::npos)
+    if (in.fail() || index >= kFooterLines || at == std::string_view::npos ||
+        !seen->insert("footer " + std::to_string(index)).second)
       return false;
     return unescape(rest.substr(at + 1), &m->footer[index]);
   } else if (key == "barcode") {
@@ -149,7 +161,71 @@ bool parseLine(const std::string &line, FiscalMemory *m) {
   return atEnd(in);
 }
 
+// Counts and amounts that a day or a record can hold.
+bool possibleTotals(const Totals &t) {
+  for (long count : {t.receipts, t.invoices, t.cancelled})
+    if (count < 0 || count > kMaxNumber) return false;
+  for (int r = 0; r < kRateCount; ++r)
+    if (t.gross[r] < 0 || t.gross[r] > kMaxTotal || t.vat[r] < 0 ||
+        t.vat[r] > t.gross[r])
+      return false;
+  return true;
+}
+
+// Adds possible totals to a sum within the bounds; false when the sum goes
+// beyond them. Neither overflows.
+bool addWithinBounds(const Totals &t, Totals *sum) {
+  sum->receipts += t.receipts;
+  sum->invoices += t.invoices;
+  sum->cancelled += t.cancelled;
+  bool within = sum->receipts <= kMaxNumber && sum->invoices <= kMaxNumber &&
+                sum->cancelled <= kMaxNumber;
+  for (int r = 0; r < kRateCount; ++r) {
+    sum->gross[r] += t.gross[r];
+    sum->vat[r] += t.vat[r];
+    within = within && sum->gross[r] <= kMaxTotal;
+  }
+  return within;
+}
+
+bool fitsThePaper(const std::string &markedText) {
+  return markedWidth(markedText) <= kPaperColumns;
+}
+
+// What a printer could have kept: numbers, clock, texts as the requests
+// take them, records in order, and sums within the bounds.
+bool possibleMemory(const FiscalMemory &m) {
+  if (m.clockOffset < -kMaxClockOffset || m.clockOffset > kMaxClockOffset ||
+      m.receiptNumber < 0 || m.receiptNumber > kMaxNumber || m.reportNumber < 0 ||
+      m.reportNumber > kMaxNumber)
+    return false;
+  if (!std::all_of(m.header.begin(), m.header.end(), fitsThePaper) ||
+      !std::all_of(m.footer.begin(), m.footer.end(), fitsThePaper))
+    return false;
+  if (m.barcode.size() > kMaxBarcodeDigits ||
+      !std::all_of(m.barcode.begin(), m.barcode.end(),
+                   [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  Totals sum;
+  long last = 0;
+  for (const DailyRecord &r : m.records) {
+    if (r.number <= last || r.number > m.reportNumber) return false;
+    last = r.number;
+    if (!possibleTotals(r.totals) || !addWithinBounds(r.totals, &sum)) return false;
+  }
+  return possibleTotals(m.day) && addWithinBounds(m.day, &sum) &&
+         sum.receipts <= m.receiptNumber;
+}
+
 } // namespace
+
+Totals lifetimeTotals(const FiscalMemory &memory) {
+  Totals sum;
+  for (const DailyRecord &r : memory.records)
+    addWithinBounds(r.totals, &sum);
+  addWithinBounds(memory.day, &sum);
+  return sum;
+}
 
 std::string serializeMemory(const FiscalMemory &m) {
   std::ostringstream out;
@@ -198,8 +274,12 @@ bool parseMemory(const std::string &text, FiscalMemory *memory) {
   std::istringstream lines(text.substr(0, last + 1));
   std::string line;
   if (!std::getline(lines, line) || line != kMagic) return false;
+  std::set<std::string> seen;
   while (std::getline(lines, line))
-    if (!parseLine(line, &m)) return false;
+    if (!parseLine(line, &m, &seen)) return false;
+  for (std::size_t i = 0; i < kRequiredKeys; ++i)
+    if (seen.count(kSingleKeys[i]) == 0) return false;
+  if (!possibleMemory(m)) return false;
   *memory = m;
   return true;
 }

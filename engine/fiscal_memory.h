@@ -11,13 +11,24 @@
 
 namespace talmer {
 
-constexpr int kRateCount = 7;           ///< rates A to G ("va" to "vg")
-constexpr int kRateExempt = 100;        ///< a rate that is tax exempt
-constexpr int kRateInactive = 101;      ///< a rate not in use
-constexpr std::size_t kHeaderLines = 6; ///< at most, in "hdrset"
-constexpr std::size_t kFooterLines = 6; ///< footer lines 0 to 5 ("ftrinfoset")
+constexpr int kRateCount = 7;                 ///< rates A to G ("va" to "vg")
+constexpr int kRateExempt = 100;              ///< a rate that is tax exempt
+constexpr int kRateInactive = 101;            ///< a rate not in use
+constexpr std::size_t kHeaderLines = 6;       ///< at most, in "hdrset"
+constexpr std::size_t kFooterLines = 6;       ///< footer lines 0 to 5 ("ftrinfoset")
+constexpr std::size_t kMaxBarcodeDigits = 16; ///< "ftrcfg"
 
 using Amounts = std::array<long long, kRateCount>; ///< grosze per rate
+
+// What a memory can hold; a file beyond these bounds is refused as damaged,
+// and the printer refuses (kFiscalMemoryFull) what would take it beyond.
+constexpr long kMaxNumber = 99'999'999; ///< receipt and report numbers, counts
+/// Sales at one rate in every record and the day together, grosze: ten
+/// million receipts of the largest amount.
+constexpr long long kMaxTotal = 9'999'999'990'000'000;
+/// The clock's offset from the computer's local time, either way: about 200
+/// years, in seconds.
+constexpr long long kMaxClockOffset = 200ll * 366 * 86400;
 
 /// Sales totals: of the day so far, or of a daily report.
 struct Totals {
@@ -52,13 +63,18 @@ struct FiscalMemory {
   bool operator==(const FiscalMemory &) const = default;
 };
 
+/// The sums of every daily record and of the day so far. For a memory within
+/// the bounds (as parseMemory checks them), nothing overflows.
+Totals lifetimeTotals(const FiscalMemory &memory);
+
 /// The file's text: one item a line, texts in UTF-8, ended by a checksum line.
 std::string serializeMemory(const FiscalMemory &memory);
 
 /// The text with its checksum line added.
 std::string sealMemory(const std::string &body);
 
-/// False when the text isn't a complete, intact memory file.
+/// False when the text isn't a complete, intact memory file, or holds what
+/// no printer could have kept (docs/virtual-printer.md, "Fiscal memory").
 bool parseMemory(const std::string &text, FiscalMemory *memory);
 
 /// The longest memory file that is read.

@@ -104,8 +104,11 @@ Outcome Model::execute(const Command &command) {
     if (code == kOk)
       code = (this->*request->handler)(Params(command.params), outcome, paper);
   }
+  // A refused request changes nothing and prints nothing. Fiscal memory
+  // first, then the paper: a kill in between leaves a number kept but not
+  // printed, never one printed that the memory doesn't know.
+  if (code == kOk && !keepMemory()) code = kStateFileWrite;
   if (code != kOk) {
-    // A refused request changes nothing and prints nothing.
     outcome = Outcome{};
     outcome.status = code;
     outcome.fields.push_back({"cm", command.name});
@@ -115,21 +118,21 @@ Outcome Model::execute(const Command &command) {
   if (canPrint()) print(paper);
   outcome.nominalMs =
       kRequestMs + kLineMs * static_cast<std::uint32_t>(paper.lines().size());
-  saveIfChanged(outcome, command.name);
   return outcome;
 }
 
-void Model::saveIfChanged(Outcome &outcome, const std::string &name) {
-  if (options_.statePath.empty()) return;
+bool Model::keepMemory() {
+  if (options_.statePath.empty()) return true;
   std::string text = serializeMemory(memory_);
-  if (text == saved_) return;
+  if (text == saved_) return true;
   if (saveMemory(options_.statePath, text) != kOk) {
-    // Done, but not kept: the caller must know.
-    outcome.status = kStateFileWrite;
-    outcome.fields = {{"cm", name}};
-    return;
+    // Not kept: the memory goes back to what the file holds, and what the
+    // request printed is not printed. saved_ is a text this printer wrote.
+    parseMemory(saved_, &memory_);
+    return false;
   }
   saved_ = std::move(text);
+  return true;
 }
 
 void Model::print(const Printout &paper) {

@@ -119,7 +119,7 @@ std::int32_t Model::formend(const Params &p, Outcome &, Printout &paper) {
 std::int32_t Model::ftrcfg(const Params &p, Outcome &, Printout &) {
   std::string barcode;
   if (auto s = p.onlyKeys({"bc"})) return s;
-  if (auto s = p.text("bc", true, 16, &barcode)) return s;
+  if (auto s = p.text("bc", true, kMaxBarcodeDigits, &barcode)) return s;
   for (char c : barcode)
     if (c < '0' || c > '9') return kBadNumber;
   memory_.barcode = barcode;

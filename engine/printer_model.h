@@ -19,6 +19,7 @@ namespace talmer {
 
 constexpr long long kMaxAmount = 999'999'999; ///< grosze, in any one value or sum
 constexpr long kMaxFeedLines = 50;            ///< "papfeed" "ln": 1 to 50
+static_assert(kMaxTotal == kMaxAmount * 10'000'000);
 
 /// The printer's clock to the minute.
 struct ClockTime {
@@ -111,7 +112,12 @@ private:
   void printTotals(const Sale &sale, long long total, Printout &paper) const;
   /// The printout's closing line: its number (or name) and the time.
   void printClosing(std::string_view left, bool footer, Printout &paper);
-  void saveIfChanged(Outcome &outcome, const std::string &name);
+  /// kOk when the memory can count one more receipt or invoice, whatever
+  /// it sells and however it ends; else kFiscalMemoryFull.
+  std::int32_t roomForSale(Open kind) const;
+  /// Writes the memory when the request changed it. False when the file
+  /// can't be written: the memory is then as the file holds it.
+  bool keepMemory();
 
   PrinterOptions options_;
   const PrinterStatus &status_;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <regex>
 #include <sstream>
 
 namespace talmer {
@@ -195,6 +196,45 @@ Paragony anulowane                     1
 Raport nr 1             2010-01-01 16:09
 
 )");
+}
+
+TEST_F(PaperRoll, BillDiscountSharesLeaveNoRateBelowZero) {
+  struct Shared {
+    std::vector<std::pair<int, int>> lines; ///< rate index, price
+    std::string discount;                   ///< trdiscntbill's ParamList
+    long long total;
+  };
+  const std::vector<Shared> cases = {
+      {{{0, 3}, {1, 3}, {2, 3}}, "rd,1\nrw,8", 1},
+      {{{0, 2}, {1, 2}, {2, 2}, {3, 2}, {6, 2}}, "rd,1\nrw,9", 1},
+      {{{0, 333}, {1, 333}, {2, 334}}, "rd,1\nrp,9990", 1},
+      {{{0, 5}, {6, 99999}}, "rd,1\nrw,99999", 5},
+      {{{0, 1}, {1, 1}, {2, 1}}, "rd,0\nrw,1", 4},
+  };
+  const std::regex share("Sprzedaż opodatk. [A-G] +(-?)([0-9]+),([0-9]{2})");
+  for (const Shared &c : cases) {
+    SCOPED_TRACE(c.discount);
+    std::vector<Step> steps = {{"trinit", "bm,0", {}}};
+    for (const auto &[rate, price] : c.lines)
+      steps.push_back(
+          {"trline",
+           "na,A\nvt," + std::to_string(rate) + "\npr," + std::to_string(price),
+           {}});
+    steps.push_back({"trdiscntbill", c.discount, {}});
+    steps.push_back({"trend", "to," + std::to_string(c.total), {}});
+    std::istringstream printed(print(steps));
+    // Each rate's share on the receipt: none below zero, and they add up.
+    std::string line;
+    std::smatch match;
+    long long sum = 0;
+    while (std::getline(printed, line)) {
+      if (!std::regex_match(line, match, share)) continue;
+      EXPECT_EQ(match[1], "") << line;
+      const long long amount = std::stoll(match[2]) * 100 + std::stoll(match[3]);
+      sum += match[1] == "-" ? -amount : amount;
+    }
+    EXPECT_EQ(sum, c.total);
+  }
 }
 
 TEST_F(PaperRoll, FeedsPrintBlankLinesAndRefusalsPrintNothing) {

@@ -59,9 +59,14 @@ long long secondsOf(const ClockTime &t) {
 std::int32_t Model::dailyrep(const Params &p, Outcome &, Printout &paper) {
   if (auto s = p.onlyKeys({})) return s;
   if (open_ != Open::Nothing) return kReportWithOpenReceipt;
+  if (memory_.reportNumber >= kMaxNumber) return kFiscalMemoryFull;
+  // The record's date is one the printer takes (and reads back from its
+  // memory): a clock that has run past them must be set first.
+  const Date today = now().date;
+  if (!isRealDate(today)) return kBadDate;
   DailyRecord record;
   record.number = memory_.reportNumber + 1;
-  record.date = formatDate(now().date);
+  record.date = formatDate(today);
   record.rates = memory_.rates;
   record.totals = memory_.day;
 
@@ -134,6 +139,9 @@ std::int32_t Model::vatset(const Params &p, Outcome &, Printout &paper) {
   }
   if (!any) return kMissingParameter;
   if (open_ != Open::Nothing) return kTransactionOpen;
+  // The day's totals are taxed at the rates they were sold at: new rates
+  // wait for the daily report that closes them.
+  if (memory_.day != Totals{}) return kVatChangeWithSales;
   memory_.rates = rates;
   printTitle(paper, "ZMIANA STAWEK PTU");
   for (int r = 0; r < kRateCount; ++r)
@@ -163,7 +171,10 @@ std::int32_t Model::rtcset(const Params &p, Outcome &, Printout &) {
   const ClockTime here{{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday},
                        local.tm_hour,
                        local.tm_min};
-  memory_.clockOffset = secondsOf(wanted) - secondsOf(here) - local.tm_sec;
+  const long long offset = secondsOf(wanted) - secondsOf(here) - local.tm_sec;
+  // Beyond what the memory keeps: the computer's own clock is far astray.
+  if (offset < -kMaxClockOffset || offset > kMaxClockOffset) return kBadDate;
+  memory_.clockOffset = offset;
   return kOk;
 }
 

@@ -67,11 +67,23 @@ std::int32_t notInSale(Open open) {
 
 } // namespace
 
+std::int32_t Model::roomForSale(Open kind) const {
+  const Totals kept = lifetimeTotals(memory_);
+  if (kind == Open::Receipt &&
+      (memory_.receiptNumber >= kMaxNumber || kept.cancelled >= kMaxNumber))
+    return kFiscalMemoryFull;
+  if (kind == Open::Invoice && kept.invoices >= kMaxNumber) return kFiscalMemoryFull;
+  for (long long gross : kept.gross)
+    if (gross > kMaxTotal - kMaxAmount) return kFiscalMemoryFull;
+  return kOk;
+}
+
 std::int32_t Model::trinit(const Params &p, Outcome &, Printout &paper) {
   long long mode = 0;
   if (auto s = p.onlyKeys({"bm"})) return s;
   if (auto s = p.number("bm", true, 0, 1, &mode)) return s;
   if (open_ != Open::Nothing) return kTransactionOpen;
+  if (auto s = roomForSale(Open::Receipt)) return s;
   open_ = Open::Receipt;
   sale_ = Sale{};
   printTitle(paper, "PARAGON FISKALNY");
@@ -102,6 +114,7 @@ std::int32_t Model::trfvinit(const Params &p, Outcome &, Printout &paper) {
   if (auto s = p.number("ps", false, 0, 1, &persons)) return s;
   if (persons == 1 && (issuer.empty() || receiver.empty())) return kMissingParameter;
   if (open_ != Open::Nothing) return kTransactionOpen;
+  if (auto s = roomForSale(Open::Invoice)) return s;
 
   open_ = Open::Invoice;
   sale_ = Sale{};
@@ -170,17 +183,25 @@ std::int32_t Model::trdiscntbill(const Params &p, Outcome &, Printout &paper) {
   if (auto s = readDiscount(p, subtotal, &change, &label)) return s;
   if (subtotal + change > kMaxAmount) return kOutOfRange;
 
-  // Shared among the rates in proportion; what rounding leaves goes to the
-  // largest.
-  int largest = 0;
-  long long shared = 0;
+  // Shared among the rates in proportion, each rounded down; the grosze that
+  // rounding leaves go one each to the rates with the largest remainders, so
+  // that no rate goes below zero or gets what it has no share of.
+  const long long target = subtotal + change;
+  Amounts shares{}, remainders{};
+  long long given = 0;
   for (int r = 0; r < kRateCount; ++r) {
-    if (sale_.gross[r] > sale_.gross[largest]) largest = r;
-    const long long part = change * sale_.gross[r] / subtotal;
-    sale_.gross[r] += part;
-    shared += part;
+    shares[r] = sale_.gross[r] * target / subtotal;
+    remainders[r] = sale_.gross[r] * target % subtotal;
+    given += shares[r];
   }
-  sale_.gross[largest] += change - shared;
+  for (long long left = target - given; left > 0; --left) {
+    int most = 0;
+    for (int r = 1; r < kRateCount; ++r)
+      if (remainders[r] > remainders[most]) most = r;
+    ++shares[most];
+    remainders[most] = -1;
+  }
+  sale_.gross = shares;
   paper.leftRight("Podsuma", money(subtotal));
   const std::string kind = change < 0 ? "Rabat" : "Narzut";
   paper.leftRight((name.empty() ? kind : cp1250::toUtf8(name)) + label, money(change));

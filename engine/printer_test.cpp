@@ -1,10 +1,14 @@
 // The fiscal rules as tables: every sample scenario accepted, every broken
 // variant refused with its code and "cm".
 #include "engine/printer.h"
+#include "engine/printer_model.h"
 #include "engine/printer_test_support.h"
 #include "engine/status_codes.h"
 
+#include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <regex>
 
 namespace talmer {
 namespace {
@@ -111,7 +115,7 @@ TEST_F(PrinterRules, AcceptsTheWholeMenuAndRequestResultsInARow) {
             kSimpleSale,
             {kHeader},
             {{"periodicrepbydates", "fd,2010-01-01\ntd,2010-01-31\nsu,0", {}}},
-            {kVatRates},
+            {kDailyReport, kVatRates}, // new rates only for a new day
             clock,
             formSteps(32, 18),
             feeds,
@@ -317,6 +321,15 @@ TEST_F(PrinterRules, RefusesBrokenVariantsWithTheirCodes) {
       {"VAT rate 102", {}, {"vatset", "va,102", {}}, kOutOfRange},
       {"VAT without rates", {}, {"vatset", "", {}}, kMissingParameter},
       {"VAT during a receipt", open, kVatRates, kTransactionOpen},
+      {"VAT after a sale", kSimpleSale, kVatRates, kVatChangeWithSales},
+      {"VAT after an invoice", kInvoice, kVatRates, kVatChangeWithSales},
+      {"VAT after a cancelled receipt",
+       {kSimpleSale[0], kSimpleSale[1], {"prncancel", "", {}}},
+       kVatRates,
+       kVatChangeWithSales},
+      {"VAT after the daily report", join({kSimpleSale, {kDailyReport}}), kVatRates,
+       kOk},
+      {"VAT after packaging", kPackaging, kVatRates, kOk},
       {"clock without minutes",
        {},
        {"rtcset", "", {{"da", "2010-01-01,16"}}},
@@ -384,6 +397,13 @@ TEST_F(PrinterRules, ClockFollowsTheLocalTimeAndKeepsItsSetting) {
   fixLocalTime("2010-01-01 16:10:30");
   EXPECT_EQ(field(printer->execute(toCommand({"rtcget", "", {}})), "da"),
             "2012-01-01,00:00");
+  // At most about 200 years from the computer's clock, either way.
+  fixLocalTime("1970-01-01 00:00:00");
+  expectAccepted(*printer, {{"rtcset", "", {{"da", "2099-12-31,23:59"}}}});
+  fixLocalTime("1850-01-01 00:00:00");
+  EXPECT_EQ(
+      printer->execute(toCommand({"rtcset", "", {{"da", "2099-12-31,23:59"}}})).status,
+      kBadDate);
 }
 
 TEST_F(PrinterRules, VatRatesAnswerInOrderAndChange) {
@@ -399,6 +419,49 @@ TEST_F(PrinterRules, VatRatesAnswerInOrderAndChange) {
   EXPECT_EQ(rates(), "va=22 vb=7 vc=0 vd=3 ve=101 vf=101 vg=100 ");
   EXPECT_EQ(printer->execute(toCommand({"trline", "na,A\nvt,5\npr,1", {}})).status,
             kNoTransaction);
+}
+
+// "1234,56" as grosze.
+long long grosze(const std::string &money) {
+  const std::size_t comma = money.find(',');
+  return std::stoll(money.substr(0, comma)) * 100 + std::stoll(money.substr(comma + 1));
+}
+
+TEST_F(PrinterRules, VatRatesChangeOnlyAfterTheDailyReportAndReportsAgree) {
+  const std::string rollPath = tempPath("roll");
+  std::remove(rollPath.c_str());
+  std::int32_t error = -1;
+  auto printer = Printer::open(optionsWith(rollPath, ""), readyStatus(), &error);
+  ASSERT_EQ(error, kOk);
+  expectAccepted(*printer, kSimpleSale);
+  const Outcome refused = printer->execute(toCommand(kVatRates));
+  EXPECT_EQ(refused.status, kVatChangeWithSales);
+  EXPECT_EQ(field(refused, "cm"), "vatset");
+  EXPECT_EQ(field(printer->execute(toCommand({"vatget", "", {}})), "va"), "23");
+  expectAccepted(*printer, {kDailyReport, kVatRates});
+  EXPECT_EQ(field(printer->execute(toCommand({"vatget", "", {}})), "va"), "22");
+  expectAccepted(*printer, join({kSimpleSale, kInvoice, {kDailyReport}}));
+
+  // Each report's tax per rate is the tax at the rate it prints.
+  std::ifstream in(rollPath, std::ios::binary);
+  const std::regex sales("Sprzedaż ([A-G]) ([0-9]+)% +([0-9]+,[0-9]{2})");
+  const std::regex tax("Kwota PTU ([A-G]) +([0-9]+,[0-9]{2})");
+  std::string line;
+  std::smatch match;
+  std::vector<std::string> checked;
+  while (std::getline(in, line)) {
+    if (!std::regex_match(line, match, sales)) continue;
+    const std::string letter = match[1];
+    const int rate = std::stoi(match[2]);
+    const long long gross = grosze(match[3]);
+    ASSERT_TRUE(std::getline(in, line));
+    ASSERT_TRUE(std::regex_match(line, match, tax)) << line;
+    EXPECT_EQ(match[1], letter);
+    EXPECT_EQ(grosze(match[2]), vatOf(gross, rate)) << letter << " " << rate;
+    if (gross != 0) checked.push_back(letter + " " + std::to_string(rate));
+  }
+  EXPECT_EQ(checked, (std::vector<std::string>{"A 23", "A 22"}));
+  std::remove(rollPath.c_str());
 }
 
 TEST_F(PrinterRules, PaperOutAndCoverOpenStopPrintingAndShowInTheStatus) {

@@ -41,6 +41,7 @@ constexpr Description kDescriptions[] = {
     {kPaymentMismatch, "Kwota zapłacona różna od sumy wpłat"},
     {kBadTaxNumber, "Błędny numer NIP nabywcy"},
     {kVatChangeWithSales, "Zmiana stawek VAT wymaga raportu dobowego"},
+    {kFiscalMemoryFull, "Pamięć fiskalna zapełniona"},
     {kInvalidArgument, "Błędny argument wywołania"},
     {kInvalidHandle, "Nieprawidłowy uchwyt"},
     {kWaitNoResponse, "Brak odpowiedzi drukarki w zadanym czasie"},

@@ -38,6 +38,7 @@ enum Status : std::int32_t {
   kPaymentMismatch = 44,       ///< "fp" differs from the payments given
   kBadTaxNumber = 45,          ///< an invoice's tax number isn't one
   kVatChangeWithSales = 46,    ///< "vatset" while the day holds sales
+  kFiscalMemoryFull = 47,      ///< the memory can't count another receipt or report
 
   // The library refuses a call (results of calls, FPD_GetError).
   kInvalidArgument = 0x10001,     ///< a null or malformed argument

@@ -273,6 +273,9 @@ TEST(FiscalMenuEntries, EachEntrySendsItsRequestsAndPrintsOnlyTheMenus) {
   }
 }
 
+// In a row on one printer: entry 17 comes after the sales of entries 2 to 14
+// and before a daily report, so the printer refuses to change the VAT rates
+// (46), as a fiscal printer does; everything else completes.
 TEST(FiscalMenuEntries, AllEntriesInTurnThenZeroEndNormally) {
   std::string input;
   std::string expectedOut;
@@ -281,7 +284,13 @@ TEST(FiscalMenuEntries, AllEntriesInTurnThenZeroEndNormally) {
   for (const Entry &entry : kEntries) {
     input += std::to_string(entry.number) + entry.input + "\n";
     expectedOut += menus(1) + (entry.number == 16 ? kDatePrompt : "");
-    expectedCalls = expectedCalls + completed(next, entry.requests);
+    if (entry.number == 17) {
+      expectedOut += "Błąd: 46 - Zmiana stawek VAT wymaga raportu dobowego\n";
+      expectedCalls =
+          expectedCalls + through(next, entry.requests[0], "0", {"0"}, "46");
+    } else {
+      expectedCalls = expectedCalls + completed(next, entry.requests);
+    }
     next += static_cast<int>(entry.requests.size());
   }
   const e2e::Result result = runMenu(input + "0\n");

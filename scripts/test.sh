@@ -2,9 +2,9 @@
 # Installs what the tests need where it is missing, then runs every test: the
 # development build, the consumer test against its installed tree and its
 # Debian package, the same suite under AddressSanitizer with
-# UndefinedBehaviorSanitizer, and under ThreadSanitizer; then the Windows
-# build (MinGW-w64), whose programs the development build's end-to-end suite
-# drives under Wine.
+# UndefinedBehaviorSanitizer, and under ThreadSanitizer; each fuzz target for
+# a bounded time (scripts/fuzz.sh); then the Windows build (MinGW-w64), whose
+# programs the development build's end-to-end suite drives under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -19,6 +19,9 @@ for preset in asan tsan; do
   echo "=== $preset"
   cmake --workflow --preset "$preset"
 done
+
+echo "=== fuzz"
+bash scripts/fuzz.sh
 
 echo "=== mingw"
 cmake --preset mingw

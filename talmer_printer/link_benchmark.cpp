@@ -93,7 +93,8 @@ struct Opened {
 /// nothing and keeps no memory.
 bool roundTrip(Device device) {
   Request request = FPD_CreateRequest(device, "rtcget");
-  const bool done = request != nullptr && FPD_PostRequest(request, FPD_POST_NORMAL) == 0 &&
+  const bool done = request != nullptr &&
+                    FPD_PostRequest(request, FPD_POST_NORMAL) == 0 &&
                     FPD_WaitForRequestCompleted(request, 10000) == 0 &&
                     FPD_GetRequestStatus(request) == 0;
   FPD_DestroyRequest(request);
@@ -157,7 +158,8 @@ void PanelLatency(benchmark::State &state) {
       state.SkipWithError("no printout reached the stream");
       break;
     }
-    state.SetIterationTime(std::chrono::duration<double>(lastArrival - printed).count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(lastArrival - printed).count());
   }
   {
     std::lock_guard<std::mutex> lock(mutex);
