@@ -3,12 +3,22 @@
 #include "platform/platform.h"
 #include "platform/platform_system.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 namespace platform {
 
 namespace detail {
+
+PausePlan planPause(std::chrono::nanoseconds owed, std::chrono::nanoseconds own) {
+  using std::chrono::nanoseconds;
+  if (own >= std::chrono::milliseconds(1))
+    return {own + std::max(owed, nanoseconds(0)), std::min(owed, nanoseconds(0))};
+  owed += own;
+  if (owed < std::chrono::milliseconds(1)) return {nanoseconds(0), owed};
+  return {owed, nanoseconds(0)};
+}
 
 std::chrono::nanoseconds scaled(std::uint32_t nominalMs) {
   return std::chrono::nanoseconds(static_cast<std::int64_t>(nominalMs) * 1000000 /
@@ -41,14 +51,13 @@ std::uint32_t timeScale() {
 }
 
 void sleepMs(std::uint32_t nominalMs) {
-  // What is owed is slept once it reaches a millisecond; oversleeping is
-  // credited to the next pauses.
   thread_local std::chrono::nanoseconds owed{0};
-  owed += detail::scaled(nominalMs);
-  if (owed < std::chrono::milliseconds(1)) return;
+  const detail::PausePlan plan = detail::planPause(owed, detail::scaled(nominalMs));
+  owed = plan.owedAfter;
+  if (plan.sleep == std::chrono::nanoseconds(0)) return;
   const auto start = std::chrono::steady_clock::now();
-  detail::systemSleep(owed);
-  owed -= std::chrono::steady_clock::now() - start;
+  detail::systemSleep(plan.sleep);
+  owed -= (std::chrono::steady_clock::now() - start) - plan.sleep; // the oversleep
 }
 
 std::tm localTimeNow() {

@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+#include "platform/platform_system.h"
 
 #include <chrono>
 #include <clocale>
@@ -103,4 +104,26 @@ TEST(Sleep, ManyShortPausesTakeTheirTotalAndNoMore) {
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, std::chrono::milliseconds(19));
   EXPECT_LT(took, std::chrono::seconds(2));
+}
+
+// A credit for oversleeping shortens only the short pauses that are carried:
+// a pause of a millisecond or more lasts its own time.
+TEST(Sleep, APauseLastsAtLeastItsOwnTimeWhateverTheCredit) {
+  using std::chrono::microseconds;
+  struct Case {
+    microseconds owed, own, sleep, owedAfter;
+  };
+  const Case cases[] = {
+      {microseconds(-5000), microseconds(10000), microseconds(10000),
+       microseconds(-5000)},
+      {microseconds(300), microseconds(10000), microseconds(10300), microseconds(0)},
+      {microseconds(0), microseconds(100), microseconds(0), microseconds(100)},
+      {microseconds(950), microseconds(100), microseconds(1050), microseconds(0)},
+      {microseconds(-2000), microseconds(500), microseconds(0), microseconds(-1500)},
+  };
+  for (const Case &c : cases) {
+    const platform::detail::PausePlan plan = platform::detail::planPause(c.owed, c.own);
+    EXPECT_EQ(plan.sleep, c.sleep) << c.owed.count() << " " << c.own.count();
+    EXPECT_EQ(plan.owedAfter, c.owedAfter) << c.owed.count() << " " << c.own.count();
+  }
 }

@@ -156,12 +156,25 @@ struct LinkServer::Connection {
         close(error);
         return;
       }
-      if (answer) {
-        std::lock_guard<std::mutex> lock(mutex);
-        outbox.push_back(std::move(*answer));
+      if (answer) reply(std::move(*answer));
+    }
+  }
+
+  std::mutex sending; ///< what goes out goes in the order it was made
+
+  // An answer goes out at once when nothing waits before it and the cable is
+  // in; else after what waits, by the writer.
+  void reply(link::Frame answer) {
+    std::lock_guard<std::mutex> inTurn(sending);
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!outbox.empty() || !host.plugged()) {
+        outbox.push_back(std::move(answer));
         moved.notify_all();
+        return;
       }
     }
+    if (!channel.send(answer)) close("");
   }
 
   void write() {
@@ -180,6 +193,7 @@ struct LinkServer::Connection {
         if (isClosing()) return;
         continue;
       }
+      std::lock_guard<std::mutex> inTurn(sending);
       link::Frame frame;
       {
         std::lock_guard<std::mutex> lock(mutex);
