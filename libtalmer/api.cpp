@@ -134,7 +134,7 @@ extern "C" {
 // ---- Device handle --------------------------------------------------------------
 
 TALMER_API DeviceHandle FPD_CreateDeviceHandle(DeviceType deviceType) {
-  Call call("FPD_CreateDeviceHandle", std::to_string(deviceType));
+  Call call("FPD_CreateDeviceHandle", [&] { return std::to_string(deviceType); });
   if (deviceType != FPD_DEVICE_SERIAL && deviceType != FPD_DEVICE_USB)
     return static_cast<DeviceHandle>(call.failsWithNull(kInvalidArgument));
   auto handle = std::make_shared<HandleState>();
@@ -150,7 +150,7 @@ TALMER_API DeviceHandle FPD_CreateDeviceHandle(DeviceType deviceType) {
 }
 
 TALMER_API ErrorCode FPD_DestroyDeviceHandle(DeviceHandle handle) {
-  Call call("FPD_DestroyDeviceHandle", name(handle));
+  Call call("FPD_DestroyDeviceHandle", [&] { return name(handle); });
   const HandlePtr h = registry::removeHandle(handle);
   if (!h) return call.returns(kInvalidHandle);
   call.on(h);
@@ -165,7 +165,8 @@ TALMER_API ErrorCode FPD_DestroyDeviceHandle(DeviceHandle handle) {
 }
 
 TALMER_API ErrorCode FPD_SetDebugLevel(DeviceHandle handle, int32_t level) {
-  Call call("FPD_SetDebugLevel", name(handle) + ", " + std::to_string(level));
+  Call call("FPD_SetDebugLevel",
+            [&] { return name(handle) + ", " + std::to_string(level); });
   const HandlePtr h = registry::findHandle(handle);
   if (!h) return call.returns(kInvalidHandle);
   {
@@ -179,8 +180,10 @@ TALMER_API ErrorCode FPD_SetDebugLevel(DeviceHandle handle, int32_t level) {
 
 TALMER_API ErrorCode FPD_SetDeviceParam(DeviceHandle handle, uint32_t id,
                                         const void *value) {
-  Call call("FPD_SetDeviceParam", name(handle) + ", " + trace::paramName(id) + ", " +
-                                      traceParamValue(id, value));
+  Call call("FPD_SetDeviceParam", [&] {
+    return name(handle) + ", " + trace::paramName(id) + ", " +
+           traceParamValue(id, value);
+  });
   const HandlePtr h = registry::findHandle(handle);
   if (!h) return call.returns(kInvalidHandle);
   call.on(h);
@@ -190,7 +193,8 @@ TALMER_API ErrorCode FPD_SetDeviceParam(DeviceHandle handle, uint32_t id,
 
 TALMER_API ErrorCode FPD_GetDeviceParam(DeviceHandle handle, uint32_t id,
                                         void *buffer) {
-  Call call("FPD_GetDeviceParam", name(handle) + ", " + trace::paramName(id));
+  Call call("FPD_GetDeviceParam",
+            [&] { return name(handle) + ", " + trace::paramName(id); });
   const HandlePtr h = registry::findHandle(handle);
   if (!h) return call.returns(kInvalidHandle);
   call.on(h);
@@ -201,19 +205,20 @@ TALMER_API ErrorCode FPD_GetDeviceParam(DeviceHandle handle, uint32_t id,
   if (code != kOk) return call.returns(code);
   if (id == FPD_PARAM_2000B) {
     *static_cast<std::uint8_t *>(buffer) = static_cast<std::uint8_t>(number);
-    call.wrote(std::to_string(number));
+    call.wrote([&] { return std::to_string(number); });
   } else if (id == FPD_PARAM_2000A) {
     std::memcpy(buffer, &number, sizeof number);
-    call.wrote(std::to_string(number));
+    call.wrote([&] { return std::to_string(number); });
   } else {
-    call.wrote(
-        trace::quote(copyOut(text, static_cast<char *>(buffer), kTextParamSize)));
+    const std::string written =
+        copyOut(text, static_cast<char *>(buffer), kTextParamSize);
+    call.wrote([&] { return trace::quote(written); });
   }
   return call.returns(kOk);
 }
 
 TALMER_API Device FPD_OpenDevice(DeviceHandle handle) {
-  Call call("FPD_OpenDevice", name(handle));
+  Call call("FPD_OpenDevice", [&] { return name(handle); });
   const HandlePtr h = registry::findHandle(handle);
   if (!h) return static_cast<Device>(call.failsWithNull(kInvalidHandle));
   call.on(h);
@@ -238,7 +243,7 @@ TALMER_API Device FPD_OpenDevice(DeviceHandle handle) {
 }
 
 TALMER_API ErrorCode FPD_CloseDevice(Device device) {
-  Call call("FPD_CloseDevice", name(device));
+  Call call("FPD_CloseDevice", [&] { return name(device); });
   if (!registry::findDevice(device)) return call.returns(kInvalidHandle);
   call.on(registry::handleOfDevice(device));
   closeDevice(device);
@@ -246,7 +251,7 @@ TALMER_API ErrorCode FPD_CloseDevice(Device device) {
 }
 
 TALMER_API ErrorCode FPD_GetError(void *handleOrDevice) {
-  Call call("FPD_GetError", name(handleOrDevice));
+  Call call("FPD_GetError", [&] { return name(handleOrDevice); });
   if (const HandlePtr h = registry::findHandle(handleOrDevice)) {
     std::lock_guard<std::mutex> lock(h->mutex);
     return call.answers(h->lastError);
@@ -257,7 +262,8 @@ TALMER_API ErrorCode FPD_GetError(void *handleOrDevice) {
 }
 
 TALMER_API const char *FPD_GetErrorString(ErrorCode code, const char *language) {
-  Call call("FPD_GetErrorString", std::to_string(code) + ", " + trace::quote(language));
+  Call call("FPD_GetErrorString",
+            [&] { return std::to_string(code) + ", " + trace::quote(language); });
   if (language == nullptr || std::strcmp(language, "pl") != 0)
     return call.returnsText(nullptr);
   return call.returnsText(describe(code));
@@ -266,7 +272,8 @@ TALMER_API const char *FPD_GetErrorString(ErrorCode code, const char *language) 
 // ---- Modem ----------------------------------------------------------------------
 
 TALMER_API ErrorCode FPD_ModemDial(DeviceHandle handle, int32_t mode) {
-  Call call("FPD_ModemDial", name(handle) + ", " + std::to_string(mode));
+  Call call("FPD_ModemDial",
+            [&] { return name(handle) + ", " + std::to_string(mode); });
   const HandlePtr h = registry::findHandle(handle);
   if (!h) return call.returns(kInvalidHandle);
   call.on(h);
@@ -284,7 +291,7 @@ TALMER_API ErrorCode FPD_ModemDial(DeviceHandle handle, int32_t mode) {
 }
 
 TALMER_API int32_t FPD_ModemStatus(DeviceHandle handle) {
-  Call call("FPD_ModemStatus", name(handle));
+  Call call("FPD_ModemStatus", [&] { return name(handle); });
   const HandlePtr h = registry::findHandle(handle);
   if (!h) return call.failsWithNumber(-1, kInvalidHandle);
   call.on(h);
@@ -301,7 +308,8 @@ TALMER_API int32_t FPD_ModemStatus(DeviceHandle handle) {
 TALMER_API ErrorCode FPD_GetPrnDeviceStatus(Device device, int32_t mode,
                                             int32_t *globalStatus,
                                             int32_t *printerStatus) {
-  Call call("FPD_GetPrnDeviceStatus", name(device) + ", " + std::to_string(mode));
+  Call call("FPD_GetPrnDeviceStatus",
+            [&] { return name(device) + ", " + std::to_string(mode); });
   const DevicePtr d = registry::findDevice(device);
   if (!d) return call.returns(kInvalidHandle);
   call.on(registry::handleOfDevice(device));
@@ -312,13 +320,15 @@ TALMER_API ErrorCode FPD_GetPrnDeviceStatus(Device device, int32_t mode,
   if (code != kOk) return call.returns(code);
   *globalStatus = pair.global;
   *printerStatus = pair.printer;
-  call.wrote(std::to_string(pair.global) + ", " + std::to_string(pair.printer));
+  call.wrote([&] {
+    return std::to_string(pair.global) + ", " + std::to_string(pair.printer);
+  });
   return call.returns(kOk);
 }
 
 TALMER_API ErrorCode FPD_SetEventHandlingMode(Device device, int32_t mode) {
   Call call("FPD_SetEventHandlingMode",
-            name(device) + ", " + trace::eventModeName(mode));
+            [&] { return name(device) + ", " + trace::eventModeName(mode); });
   const DevicePtr d = registry::findDevice(device);
   if (!d) return call.returns(kInvalidHandle);
   call.on(registry::handleOfDevice(device));
@@ -328,7 +338,8 @@ TALMER_API ErrorCode FPD_SetEventHandlingMode(Device device, int32_t mode) {
 }
 
 TALMER_API ErrorCode FPD_SetCallback(Device device, FPD_StatusCallback onStatus) {
-  Call call("FPD_SetCallback", name(device) + ", " + (onStatus ? "function" : "null"));
+  Call call("FPD_SetCallback",
+            [&] { return name(device) + ", " + (onStatus ? "function" : "null"); });
   const DevicePtr d = registry::findDevice(device);
   if (!d) return call.returns(kInvalidHandle);
   call.on(registry::handleOfDevice(device));
@@ -337,7 +348,7 @@ TALMER_API ErrorCode FPD_SetCallback(Device device, FPD_StatusCallback onStatus)
 }
 
 TALMER_API void *FPD_GetEvent(Device device) {
-  Call call("FPD_GetEvent", name(device));
+  Call call("FPD_GetEvent", [&] { return name(device); });
   const DevicePtr d = registry::findDevice(device);
   if (!d) return call.failsWithNull(kInvalidHandle);
   return call.returnsEvent(d->event);
@@ -346,14 +357,17 @@ TALMER_API void *FPD_GetEvent(Device device) {
 // ---- Requests ---------------------------------------------------------------------
 
 TALMER_API Request FPD_CreateRequest(Device device, const char *requestName) {
-  Call call("FPD_CreateRequest", name(device) + ", " + trace::quote(requestName));
+  Call call("FPD_CreateRequest",
+            [&] { return name(device) + ", " + trace::quote(requestName); });
   return createRequest(call, device, requestName, std::nullopt);
 }
 
 TALMER_API Request FPD_CreateRequestEx(Device device, const char *requestName,
                                        const char *paramList) {
-  Call call("FPD_CreateRequestEx", name(device) + ", " + trace::quote(requestName) +
-                                       ", " + trace::quote(paramList));
+  Call call("FPD_CreateRequestEx", [&] {
+    return name(device) + ", " + trace::quote(requestName) + ", " +
+           trace::quote(paramList);
+  });
   // A missing list is an empty one, which is malformed.
   return createRequest(call, device, requestName,
                        paramList != nullptr ? std::string(paramList) : std::string());
@@ -361,8 +375,9 @@ TALMER_API Request FPD_CreateRequestEx(Device device, const char *requestName,
 
 TALMER_API ErrorCode FPD_PushRequestParam(Request request, const char *key,
                                           const char *value) {
-  Call call("FPD_PushRequestParam",
-            name(request) + ", " + trace::quote(key) + ", " + trace::quote(value));
+  Call call("FPD_PushRequestParam", [&] {
+    return name(request) + ", " + trace::quote(key) + ", " + trace::quote(value);
+  });
   const std::optional<RequestRef> r = registry::findRequest(request);
   if (!r) return call.returns(kInvalidHandle);
   call.on(registry::handleOfRequest(request));
@@ -372,7 +387,8 @@ TALMER_API ErrorCode FPD_PushRequestParam(Request request, const char *key,
 }
 
 TALMER_API ErrorCode FPD_PostRequest(Request request, int32_t mode) {
-  Call call("FPD_PostRequest", name(request) + ", " + trace::postModeName(mode));
+  Call call("FPD_PostRequest",
+            [&] { return name(request) + ", " + trace::postModeName(mode); });
   const std::optional<RequestRef> r = registry::findRequest(request);
   if (!r) return call.returns(kInvalidHandle);
   call.on(registry::handleOfRequest(request));
@@ -383,7 +399,7 @@ TALMER_API ErrorCode FPD_PostRequest(Request request, int32_t mode) {
 TALMER_API ErrorCode FPD_WaitForRequestCompleted(Request request,
                                                  uint32_t milliseconds) {
   Call call("FPD_WaitForRequestCompleted",
-            name(request) + ", " + std::to_string(milliseconds));
+            [&] { return name(request) + ", " + std::to_string(milliseconds); });
   const std::optional<RequestRef> r = registry::findRequest(request);
   if (!r) return call.returns(kInvalidHandle);
   call.on(registry::handleOfRequest(request));
@@ -391,7 +407,7 @@ TALMER_API ErrorCode FPD_WaitForRequestCompleted(Request request,
 }
 
 TALMER_API ErrorCode FPD_GetRequestStatus(Request request) {
-  Call call("FPD_GetRequestStatus", name(request));
+  Call call("FPD_GetRequestStatus", [&] { return name(request); });
   const std::optional<RequestRef> r = registry::findRequest(request);
   if (!r) return call.returns(kInvalidHandle);
   call.on(registry::handleOfRequest(request));
@@ -402,8 +418,9 @@ TALMER_API ErrorCode FPD_GetRequestStatus(Request request) {
 
 TALMER_API ErrorCode FPD_GetResponseValue(Request request, const char *field,
                                           char *value, uint32_t size) {
-  Call call("FPD_GetResponseValue",
-            name(request) + ", " + trace::quote(field) + ", " + std::to_string(size));
+  Call call("FPD_GetResponseValue", [&] {
+    return name(request) + ", " + trace::quote(field) + ", " + std::to_string(size);
+  });
   const std::optional<RequestRef> r = registry::findRequest(request);
   if (!r) return call.returns(kInvalidHandle);
   call.on(registry::handleOfRequest(request));
@@ -412,12 +429,13 @@ TALMER_API ErrorCode FPD_GetResponseValue(Request request, const char *field,
   std::string found;
   const ErrorCode code = r->device->session->responseValue(r->id, field, &found);
   if (code != kOk) return call.returns(code);
-  call.wrote(trace::quote(copyOut(found, value, size)));
+  const std::string written = copyOut(found, value, size);
+  call.wrote([&] { return trace::quote(written); });
   return call.returns(kOk);
 }
 
 TALMER_API int32_t FPD_GetResponseValueCount(Request request) {
-  Call call("FPD_GetResponseValueCount", name(request));
+  Call call("FPD_GetResponseValueCount", [&] { return name(request); });
   const std::optional<RequestRef> r = registry::findRequest(request);
   if (!r) return call.failsWithNumber(0, kInvalidHandle);
   call.on(registry::handleOfRequest(request));
@@ -426,7 +444,8 @@ TALMER_API int32_t FPD_GetResponseValueCount(Request request) {
 
 TALMER_API ErrorCode FPD_PopResponseValue(Request request, char *fieldName, char *value,
                                           uint32_t size) {
-  Call call("FPD_PopResponseValue", name(request) + ", " + std::to_string(size));
+  Call call("FPD_PopResponseValue",
+            [&] { return name(request) + ", " + std::to_string(size); });
   const std::optional<RequestRef> r = registry::findRequest(request);
   if (!r) return call.returns(kInvalidHandle);
   call.on(registry::handleOfRequest(request));
@@ -438,12 +457,13 @@ TALMER_API ErrorCode FPD_PopResponseValue(Request request, char *fieldName, char
   const std::string writtenName =
       copyOut(field.name, fieldName, FPD_RESPONSE_NAME_SIZE);
   const std::string writtenValue = copyOut(field.value, value, size);
-  call.wrote(trace::quote(writtenName) + ", " + trace::quote(writtenValue));
+  call.wrote(
+      [&] { return trace::quote(writtenName) + ", " + trace::quote(writtenValue); });
   return call.returns(kOk);
 }
 
 TALMER_API ErrorCode FPD_DestroyRequest(Request request) {
-  Call call("FPD_DestroyRequest", name(request));
+  Call call("FPD_DestroyRequest", [&] { return name(request); });
   const std::optional<RequestRef> r = registry::findRequest(request);
   if (!r) return call.returns(kInvalidHandle);
   call.on(registry::handleOfRequest(request));
@@ -456,7 +476,7 @@ TALMER_API ErrorCode FPD_DestroyRequest(Request request) {
 // -------------------------------------------------------------------
 
 TALMER_API int32_t FPD_GetResponseCount(Device device) {
-  Call call("FPD_GetResponseCount", name(device));
+  Call call("FPD_GetResponseCount", [&] { return name(device); });
   const DevicePtr d = registry::findDevice(device);
   if (!d) return call.failsWithNumber(0, kInvalidHandle);
   call.on(registry::handleOfDevice(device));
@@ -464,7 +484,7 @@ TALMER_API int32_t FPD_GetResponseCount(Device device) {
 }
 
 TALMER_API Request FPD_GetNextResponse(Device device) {
-  Call call("FPD_GetNextResponse", name(device));
+  Call call("FPD_GetNextResponse", [&] { return name(device); });
   const DevicePtr d = registry::findDevice(device);
   if (!d) return static_cast<Request>(call.failsWithNull(kInvalidHandle));
   call.on(registry::handleOfDevice(device));

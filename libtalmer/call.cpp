@@ -22,11 +22,8 @@ bool serious(const char *function) {
 
 } // namespace
 
-Call::Call(const char *function, std::string arguments)
-    : function_(function), arguments_(std::move(arguments)) {}
-
 Call::~Call() {
-  if (trace::enabled())
+  if (tracing_)
     trace::writeLine(std::string(function_) + "(" + arguments_ + ") = " + result_ +
                      (outputs_.empty() ? "" : " -> " + outputs_));
   if (!failed_) return;
@@ -43,18 +40,18 @@ Call::~Call() {
 }
 
 ErrorCode Call::returns(ErrorCode code) {
-  result_ = std::to_string(code);
+  if (tracing_) result_ = std::to_string(code);
   if (code != kOk) fail(code);
   return code;
 }
 
 ErrorCode Call::answers(ErrorCode code) {
-  result_ = std::to_string(code);
+  if (tracing_) result_ = std::to_string(code);
   return code;
 }
 
 std::int32_t Call::returnsNumber(std::int32_t value) {
-  result_ = std::to_string(value);
+  if (tracing_) result_ = std::to_string(value);
   return value;
 }
 
@@ -64,7 +61,7 @@ std::int32_t Call::failsWithNumber(std::int32_t value, ErrorCode why) {
 }
 
 void *Call::returnsHandle(void *token) {
-  result_ = registry::nameOf(token);
+  if (tracing_) result_ = registry::nameOf(token);
   return token;
 }
 
@@ -75,12 +72,12 @@ void *Call::failsWithNull(ErrorCode why) {
 }
 
 const char *Call::returnsText(const char *text) {
-  result_ = trace::quote(text);
+  if (tracing_) result_ = trace::quote(text);
   return text;
 }
 
 void *Call::returnsEvent(void *event) {
-  result_ = registry::eventName(event);
+  if (tracing_) result_ = registry::eventName(event);
   return event;
 }
 

@@ -8,6 +8,7 @@
 #include "connection/talmer.h"
 #include "libtalmer/device_handle.h"
 #include "libtalmer/inside.h"
+#include "libtalmer/trace.h"
 
 #include <cstdint>
 #include <string>
@@ -16,7 +17,13 @@ namespace talmer {
 
 class Call {
 public:
-  Call(const char *function, std::string arguments);
+  /// arguments gives the arguments as the trace writes them; it is called at
+  /// once, and only when there is a trace.
+  template <typename Arguments>
+  Call(const char *function, Arguments &&arguments)
+      : function_(function), tracing_(trace::enabled()) {
+    if (tracing_) arguments_ = arguments();
+  }
   ~Call();
   Call(const Call &) = delete;
   Call &operator=(const Call &) = delete;
@@ -42,8 +49,11 @@ public:
   /// Ends with the name of an event object ("= event1"), no failure.
   void *returnsEvent(void *event);
 
-  /// What the call wrote through its outputs (" -> ...").
-  void wrote(std::string outputs) { outputs_ = std::move(outputs); }
+  /// What the call wrote through its outputs (" -> ..."), made only when
+  /// there is a trace.
+  template <typename Outputs> void wrote(Outputs &&outputs) {
+    if (tracing_) outputs_ = outputs();
+  }
 
   /// The debug level of calls on no live handle: the last one set.
   static void setDefaultDebugLevel(std::int32_t level);
@@ -55,6 +65,7 @@ private:
   }
 
   const char *function_;
+  const bool tracing_;
   std::string arguments_;
   std::string result_ = "?";
   std::string outputs_;

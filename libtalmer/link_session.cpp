@@ -4,6 +4,7 @@
 #include "engine/status_codes.h"
 #include "link/channel.h"
 #include "link/protocol.h"
+#include "platform/platform.h"
 #include "platform/process.h"
 #include "platform/socket.h"
 
@@ -52,7 +53,8 @@ public:
 
   ~LinkSession() override { close(); }
 
-  /// OPEN; the printer's time scale comes with its answer.
+  /// OPEN; the printer's time scale comes with its answer. Until then the
+  /// program's own says how long an answer may take.
   std::int32_t open(const PortSettings &port, const std::string &scriptText) {
     Frame f = frame(link::kOpen);
     f.add("version", link::kVersion)
@@ -61,7 +63,7 @@ public:
         .add("usb", port.usbSerial)
         .add("script", scriptText)
         .add("program", programName());
-    const Answer answer = call(std::move(f), 0, 4 * link::answerMs(1));
+    const Answer answer = call(std::move(f), 0, 4 * link::answerMs(platform::timeScale()));
     if (!answer.reply) return answer.failure;
     scale_ = static_cast<std::uint32_t>(
         answer.reply->number("scale", 1, 1000000).value_or(1));
@@ -129,10 +131,24 @@ public:
   std::int32_t wait(RequestId id, std::uint32_t ms) override {
     const Answer answer = call(frame(link::kWait).add("id", id).add("ms", ms), ms);
     if (!answer.reply) return answer.failure == kLinkLost ? kLinkLost : kWaitNoResponse;
-    return code(*answer.reply);
+    const std::int32_t result = code(*answer.reply);
+    // A request that is done keeps its status: it came with the answer.
+    if (result == kOk && answer.reply->text("status")) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto found = requests_.find(id);
+      if (found != requests_.end())
+        found->second.status = code(*answer.reply, "status");
+    }
+    return result;
   }
 
   std::int32_t status(RequestId id) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto found = requests_.find(id);
+      if (found != requests_.end() && found->second.status)
+        return *found->second.status;
+    }
     const Answer answer = call(frame(link::kStatus).add("id", id), 0);
     return answer.reply ? code(*answer.reply) : answer.failure;
   }
@@ -224,6 +240,7 @@ private:
   struct Local {
     bool posted = false;
     std::optional<std::int32_t> postFail; ///< the script's, told at creation
+    std::optional<std::int32_t> status;   ///< once done, told with the wait
   };
 
   struct Answer {
@@ -348,7 +365,7 @@ std::int32_t listLinkDevices(const std::string &address, std::string *listing) {
   ask.add("version", link::kVersion);
   Frame reply;
   if (!channel.send(ask) ||
-      channel.receive(&reply, 4 * link::answerMs(1)) != link::Channel::Got::Frame ||
+      channel.receive(&reply, 4 * link::answerMs(platform::timeScale())) != link::Channel::Got::Frame ||
       reply.verb != link::kReply || !reply.text("usb"))
     return kUsbListingFailed;
   *listing = *reply.text("usb");

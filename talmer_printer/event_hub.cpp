@@ -23,6 +23,11 @@ void EventHub::unsubscribe(const Subscription &subscription) {
   subscribers_.erase(subscription);
 }
 
+bool EventHub::watched() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !subscribers_.empty();
+}
+
 void EventHub::publish(std::string type, std::string data) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (closed_) return;

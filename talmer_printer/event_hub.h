@@ -37,6 +37,8 @@ public:
 
   /// Never waits for a subscriber.
   void publish(std::string type, std::string data);
+  /// True while someone subscribes.
+  bool watched() const;
 
   /// The subscriber's next events, waiting up to timeout; empty when none came
   /// or the hub is closed.

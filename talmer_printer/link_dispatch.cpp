@@ -219,8 +219,12 @@ std::optional<Frame> LinkDispatch::call(const Frame &frame, std::uint64_t heldMs
     const RequestId id = engineId();
     const auto ms = static_cast<std::uint32_t>(in.number("ms", 0, kIdHigh));
     if (!in.ok) return done(std::nullopt);
-    return done(answer.add("code", id == 0 ? kInvalidHandle
-                                           : session->waitHeld(id, ms, heldMs)));
+    const std::int32_t code =
+        id == 0 ? kInvalidHandle : session->waitHeld(id, ms, heldMs);
+    answer.add("code", code);
+    // Done: its status comes with the answer, which saves a call.
+    if (code == kOk) answer.add("status", session->status(id));
+    return done(answer);
   }
   if (verb == link::kStatus) {
     const RequestId id = engineId();

@@ -104,7 +104,21 @@ struct LinkServer::Connection {
         close("");
         break;
       }
+      // A call that can't block is carried out here, when nothing waits
+      // before it: one thread less to wake. A wait or a dial goes to the
+      // dispatcher, so that this thread goes on reading.
+      const bool plugged = host.plugged();
       std::unique_lock<std::mutex> lock(mutex);
+      if (plugged && inbox.empty() && !dispatching && !blocks(frame.verb)) {
+        dispatching = true;
+        lock.unlock();
+        const bool ok = carryOut(frame, 0);
+        lock.lock();
+        dispatching = false;
+        moved.notify_all();
+        if (!ok) break;
+        continue;
+      }
       if (inbox.size() >= kInboxLimit) {
         lock.unlock();
         close("more than " + std::to_string(kInboxLimit) + " frames on the line");
@@ -142,33 +156,55 @@ struct LinkServer::Connection {
         continue;
       }
       {
-        std::lock_guard<std::mutex> lock(mutex);
+        std::unique_lock<std::mutex> lock(mutex);
+        // One call at a time: the reader may be carrying one out.
+        moved.wait(lock, [&] { return closing || !dispatching; });
+        if (closing) return;
         if (inbox.empty()) continue;
         held = std::move(inbox.front());
         inbox.pop_front();
+        dispatching = true;
       }
-      bool ok = true;
-      std::string error;
-      std::optional<link::Frame> answer;
-      const std::uint64_t heldMs = host.clock().now() - held.arrived;
-      answer = dispatch.handle(held.frame, heldMs, &ok, &error);
-      if (!ok) {
-        close(error);
-        return;
+      const bool ok = carryOut(held.frame, host.clock().now() - held.arrived);
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        dispatching = false;
+        moved.notify_all();
       }
-      if (answer) reply(std::move(*answer));
+      if (!ok) return;
     }
   }
 
-  std::mutex sending; ///< what goes out goes in the order it was made
+  std::mutex sending;       ///< what goes out goes in the order it was made
+  bool dispatching = false; ///< a call is being carried out (by either thread)
+
+  static bool blocks(const std::string &verb) {
+    return verb == link::kWait || verb == link::kDial;
+  }
+
+  /// Carries a frame to the engine and sends its answer; false when it broke
+  /// the protocol (the connection is then closed).
+  bool carryOut(const link::Frame &frame, std::uint64_t heldMs) {
+    bool ok = true;
+    std::string error;
+    std::optional<link::Frame> answer = dispatch.handle(frame, heldMs, &ok, &error);
+    if (!ok) {
+      close(error);
+      return false;
+    }
+    if (answer) reply(std::move(*answer));
+    return true;
+  }
 
   // An answer goes out at once when nothing waits before it and the cable is
   // in; else after what waits, by the writer.
   void reply(link::Frame answer) {
+    // Asked before the lock: the host's lock is never taken under ours.
+    const bool plugged = host.plugged();
     std::lock_guard<std::mutex> inTurn(sending);
     {
       std::lock_guard<std::mutex> lock(mutex);
-      if (!outbox.empty() || !host.plugged()) {
+      if (!outbox.empty() || !plugged) {
         outbox.push_back(std::move(answer));
         moved.notify_all();
         return;

@@ -117,7 +117,8 @@ void PrinterHost::called(const std::string &call) {
     calls_.push_back(call);
     if (calls_.size() > kCallsKept) calls_.pop_front();
   }
-  events_.publish("call", text(nlohmann::json{{"call", call}}));
+  // Made into an event only for a panel that watches: calls come fast.
+  if (events_.watched()) events_.publish("call", text(nlohmann::json{{"call", call}}));
 }
 
 void PrinterHost::setAddresses(std::string link, std::string panel) {
