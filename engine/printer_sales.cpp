@@ -9,6 +9,20 @@
 namespace talmer {
 namespace {
 
+/// A line's "pr" unit price, "il" quantity in thousandths (default 1) and
+/// "wa" value, which must be their product, rounded (else 32).
+std::int32_t pricedValue(const Params &p, long long *price, long long *quantity,
+                         long long *value) {
+  if (auto s = p.number("pr", true, 1, kMaxAmount, price)) return s;
+  if (auto s = p.quantity("il", quantity)) return s;
+  const long long computed = (*price * *quantity + 500) / 1000;
+  if (computed < 1 || computed > kMaxAmount) return kOutOfRange;
+  *value = computed;
+  if (auto s = p.number("wa", false, 0, kMaxAmount, value)) return s;
+  if (*value != computed) return kWrongTotal;
+  return kOk;
+}
+
 // UTF-8 names of the payment types, "ty" 0 to 6.
 constexpr const char *kPaymentTypes[] = {"Gotówka", "Czek",    "Karta", "Bon",
                                          "Kredyt",  "Przelew", "Inna"};
@@ -140,13 +154,7 @@ std::int32_t Model::trline(const Params &p, Outcome &, Printout &paper) {
     return s;
   if (auto s = p.text("na", true, 40, &name)) return s;
   if (auto s = p.number("vt", true, 0, kRateCount - 1, &rate)) return s;
-  if (auto s = p.number("pr", true, 1, kMaxAmount, &price)) return s;
-  if (auto s = p.quantity("il", &quantity)) return s;
-  const long long computed = (price * quantity + 500) / 1000;
-  if (computed < 1 || computed > kMaxAmount) return kOutOfRange;
-  value = computed;
-  if (auto s = p.number("wa", false, 0, kMaxAmount, &value)) return s;
-  if (value != computed) return kWrongTotal;
+  if (auto s = pricedValue(p, &price, &quantity, &value)) return s;
   if (auto s = p.text("rn", false, 40, &discountName)) return s;
   long long change = 0;
   std::string label;
@@ -356,13 +364,7 @@ std::int32_t Model::trpack(const Params &p, Outcome &, Printout &paper) {
   if (auto s = p.onlyKeys({"na", "ne", "pr", "il", "wa"})) return s;
   if (auto s = p.text("na", true, 40, &name)) return s;
   if (auto s = p.number("ne", true, 0, 1, &returned)) return s;
-  if (auto s = p.number("pr", true, 1, kMaxAmount, &price)) return s;
-  if (auto s = p.quantity("il", &quantity)) return s;
-  const long long computed = (price * quantity + 500) / 1000;
-  if (computed < 1 || computed > kMaxAmount) return kOutOfRange;
-  value = computed;
-  if (auto s = p.number("wa", false, 0, kMaxAmount, &value)) return s;
-  if (value != computed) return kWrongTotal;
+  if (auto s = pricedValue(p, &price, &quantity, &value)) return s;
   if (open_ != Open::Packaging)
     return open_ == Open::Nothing || open_ == Open::Footer ? kNoTransaction
                                                            : kWrongSequence;
