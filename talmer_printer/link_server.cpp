@@ -136,6 +136,20 @@ struct LinkServer::Connection {
 
   std::atomic<int> running{3}; ///< of the connection's threads
 
+  /// Waits until the queue holds something and the cable is in: nothing
+  /// crosses a pulled cable. False once the connection closes.
+  template <typename Queue> bool awaitTurn(const Queue &queue) {
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        moved.wait(lock, [&] { return closing || !queue.empty(); });
+        if (closing) return false;
+      }
+      if (host.waitPlugged([&] { return isClosing(); })) return true;
+      if (isClosing()) return false;
+    }
+  }
+
   void dispatchFrames() {
     dispatchAll();
     dispatch.closeSession(); // also one opened as the connection ended
@@ -145,16 +159,7 @@ struct LinkServer::Connection {
   void dispatchAll() {
     for (;;) {
       Held held;
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        moved.wait(lock, [&] { return closing || !inbox.empty(); });
-        if (closing) return;
-      }
-      // Nothing crosses a pulled cable.
-      if (!host.waitPlugged([&] { return isClosing(); })) {
-        if (isClosing()) return;
-        continue;
-      }
+      if (!awaitTurn(inbox)) return;
       {
         std::unique_lock<std::mutex> lock(mutex);
         // One call at a time: the reader may be carrying one out.
@@ -220,15 +225,7 @@ struct LinkServer::Connection {
 
   void writeAll() {
     for (;;) {
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        moved.wait(lock, [&] { return closing || !outbox.empty(); });
-        if (closing) return;
-      }
-      if (!host.waitPlugged([&] { return isClosing(); })) {
-        if (isClosing()) return;
-        continue;
-      }
+      if (!awaitTurn(outbox)) return;
       std::lock_guard<std::mutex> inTurn(sending);
       link::Frame frame;
       {
