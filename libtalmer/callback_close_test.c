@@ -4,9 +4,9 @@
 #define _POSIX_C_SOURCE 200809L
 #include "connection/talmer.h"
 
+#include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <threads.h>
 
 static int failures;
 
@@ -22,16 +22,17 @@ static DeviceHandle handle;
 static Device device;
 static int destroyHandle; /* else close the device */
 static ErrorCode result = -1;
-static mtx_t lock;
-static cnd_t done;
+/* pthreads rather than C11 threads: ThreadSanitizer sees these locks. */
+static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+static pthread_cond_t done = PTHREAD_COND_INITIALIZER;
 
 static void onStatus(uint32_t value) {
   (void)value;
-  mtx_lock(&lock);
+  pthread_mutex_lock(&lock);
   if (result == -1)
     result = destroyHandle ? FPD_DestroyDeviceHandle(handle) : FPD_CloseDevice(device);
-  cnd_signal(&done);
-  mtx_unlock(&lock);
+  pthread_cond_signal(&done);
+  pthread_mutex_unlock(&lock);
 }
 
 static void closeFromTheCallback(int destroy) {
@@ -44,10 +45,10 @@ static void closeFromTheCallback(int destroy) {
   CHECK(device != NULL);
   CHECK(FPD_SetEventHandlingMode(device, FPD_EVENTS_CALLBACK) == 0);
   CHECK(FPD_SetCallback(device, onStatus) == 0);
-  mtx_lock(&lock);
+  pthread_mutex_lock(&lock);
   while (result == -1)
-    cnd_wait(&done, &lock);
-  mtx_unlock(&lock);
+    pthread_cond_wait(&done, &lock);
+  pthread_mutex_unlock(&lock);
   CHECK(result == 0);
   /* The device is gone: calls on it fail, the callback comes no more. */
   int32_t global = 0, printer = 0;
@@ -64,8 +65,6 @@ int main(void) {
   fputs("at 0 status 1 2 every 1 times 1000\n", script);
   fclose(script);
   setenv("TALMER_SIM_SCRIPT", path, 1);
-  mtx_init(&lock, mtx_plain);
-  cnd_init(&done);
 
   closeFromTheCallback(0);
   closeFromTheCallback(1);
