@@ -21,6 +21,7 @@ namespace {
 using link::Frame;
 
 constexpr int kConnectMs = 2000;
+constexpr int kReaderSliceMs = 100;
 constexpr std::int64_t kCodeLow = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kCodeHigh = 0xFFFFFFFFll;
 
@@ -63,7 +64,8 @@ public:
         .add("usb", port.usbSerial)
         .add("script", scriptText)
         .add("program", programName());
-    const Answer answer = call(std::move(f), 0, 4 * link::answerMs(platform::timeScale()));
+    const Answer answer =
+        call(std::move(f), 0, 4 * link::answerMs(platform::timeScale()));
     if (!answer.reply) return answer.failure;
     scale_ = static_cast<std::uint32_t>(
         answer.reply->number("scale", 1, 1000000).value_or(1));
@@ -232,6 +234,10 @@ public:
       closed_ = true;
     }
     call(frame(link::kClose), 0); // the printer frees its port at once
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
     channel_.shutdown();
     if (reader_.joinable()) reader_.join();
   }
@@ -300,10 +306,19 @@ private:
 
   // The reader: answers to the call that waits, status changes to the
   // listener; the end of the connection, or what isn't a frame, loses it.
+  // The shutdown in close() ends its receive at once where the system wakes
+  // a waiting poll for it; Windows doesn't always (Wine's doesn't, on a peer
+  // that never answered), so the reader also looks every kReaderSliceMs.
   void read() {
     for (;;) {
       Frame f;
-      if (channel_.receive(&f, -1) != link::Channel::Got::Frame) break;
+      const link::Channel::Got got = channel_.receive(&f, kReaderSliceMs);
+      if (got == link::Channel::Got::TimedOut) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) break;
+        continue;
+      }
+      if (got != link::Channel::Got::Frame) break;
       if (f.verb == link::kNotify) {
         if (std::optional<std::int64_t> value = f.number("value", 0, 0xFFFFFFFFll))
           if (listener_) listener_(static_cast<std::uint32_t>(*value));
@@ -332,6 +347,7 @@ private:
   std::optional<Frame> reply_;
   bool lost_ = false;
   bool closed_ = false;
+  bool stopping_ = false; ///< the reader ends
   bool opened_ = false;
   std::uint32_t scale_ = 1;
   RequestId lastId_ = 0;
@@ -365,7 +381,8 @@ std::int32_t listLinkDevices(const std::string &address, std::string *listing) {
   ask.add("version", link::kVersion);
   Frame reply;
   if (!channel.send(ask) ||
-      channel.receive(&reply, 4 * link::answerMs(platform::timeScale())) != link::Channel::Got::Frame ||
+      channel.receive(&reply, 4 * link::answerMs(platform::timeScale())) !=
+          link::Channel::Got::Frame ||
       reply.verb != link::kReply || !reply.text("usb"))
     return kUsbListingFailed;
   *listing = *reply.text("usb");
