@@ -18,9 +18,6 @@ struct Notifications::Inner {
   Callback callback = nullptr;
   std::deque<std::uint32_t> waiting;
   bool stopping = false;
-  bool calling = false; ///< the thread is in the callback
-  std::condition_variable returned;
-  std::thread::id deliverer;
 
   // The delivery thread: one call at a time, without the lock.
   void deliver() {
@@ -34,12 +31,9 @@ struct Notifications::Inner {
       const std::uint32_t value = waiting.front();
       waiting.pop_front();
       const Callback call = callback;
-      calling = true;
       lock.unlock();
       call(value);
       lock.lock();
-      calling = false;
-      returned.notify_all();
     }
   }
 
@@ -57,12 +51,8 @@ Notifications::Notifications(std::function<void()> signal, std::int32_t level)
   inner_->level = level;
   // The thread keeps what it uses alive: a callback that closes the device
   // returns into it after the Notifications are gone.
-  std::thread thread([inner = inner_] { inner->deliver(); });
-  {
-    std::lock_guard<std::mutex> lock(inner_->mutex);
-    inner_->deliverer = thread.get_id();
-  }
-  thread.detach();
+  std::lock_guard<std::mutex> lock(inner_->mutex);
+  thread_ = std::thread([inner = inner_] { inner->deliver(); });
 }
 
 Notifications::~Notifications() {
@@ -109,9 +99,17 @@ void Notifications::stop() {
   inner_->waiting.clear();
   inner_->callback = nullptr;
   inner_->wake.notify_one();
-  // A callback under way ends first, unless it is the one stopping us.
-  if (std::this_thread::get_id() != inner_->deliverer)
-    inner_->returned.wait(lock, [&] { return !inner_->calling; });
+  std::thread thread = std::move(thread_);
+  lock.unlock();
+  if (!thread.joinable()) return; // stopped before
+  // The callback that stops us finishes on its own: the thread can't wait for
+  // itself. Any other stop waits for the thread to end, so that no thread of
+  // ours is left running when the program exits (on Windows a thread still in
+  // the library while it unloads crashes the process).
+  if (thread.get_id() == std::this_thread::get_id())
+    thread.detach();
+  else
+    thread.join();
 }
 
 std::size_t Notifications::waiting() const {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace talmer {
 
@@ -51,6 +52,7 @@ public:
 private:
   struct Inner;
   std::shared_ptr<Inner> inner_;
+  std::thread thread_; ///< the delivery thread, under inner_'s lock
 };
 
 } // namespace talmer

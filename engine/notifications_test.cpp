@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <gtest/gtest.h>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -150,6 +151,24 @@ TEST_F(NotificationsTest, NoCallbackRunsAfterStopReturns) {
   releaser.join();
   EXPECT_FALSE(received.calledAfterStop);
   EXPECT_EQ(notifications.waiting(), 0u);
+}
+
+// Nothing of the delivery thread outlives the Notifications, so no thread of
+// the library is left running when a program exits after closing its device
+// (on Windows such a thread crashed the process now and then as it ended).
+// The thread holds what it uses until it ends: once that is released, it has.
+TEST_F(NotificationsTest, TheDeliveryThreadHasEndedWhenTheyAreGone) {
+  const auto token = std::make_shared<int>(0);
+  const std::weak_ptr<int> held = token;
+  {
+    Notifications notifications([token] { (void)token; }, 1);
+    notifications.setMode(FPD_EVENTS_CALLBACK);
+    notifications.setCallback(record);
+    notifications.statusChanged(1);
+    received.waitFor(1);
+  }
+  // Only our own hold is left: the signal's copy ended with the thread.
+  EXPECT_EQ(held.use_count(), 1);
 }
 
 } // namespace
