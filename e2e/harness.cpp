@@ -1,6 +1,7 @@
 #include "e2e/harness.h"
 
 #include "e2e/printer.h"
+#include "e2e/test_folder.h"
 #include "platform/cp1250.h"
 
 #include <algorithm>
@@ -10,12 +11,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <poll.h>
 #include <signal.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -31,17 +30,6 @@ namespace fs = std::filesystem;
 std::string fromEnvironment(const char *name, const char *fallback) {
   const char *value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : fallback;
-}
-
-std::string readFile(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const fs::path &path, const std::string &text) {
-  std::ofstream(path, std::ios::binary) << text;
 }
 
 std::string withoutCarriageReturns(const std::string &text) {
@@ -173,7 +161,7 @@ struct Process::Inner {
 
 void Process::Inner::startProgram() {
   const bool withScript = !run.script.empty();
-  if (withScript) writeFile(folder.path / "script.txt", run.script);
+  if (withScript) writeFile((folder.path / "script.txt").string(), run.script);
 
   const std::string binDir =
       fromEnvironment("TALMER_E2E_BINDIR", TALMER_E2E_DEFAULT_BINDIR);
@@ -319,7 +307,8 @@ void Process::Inner::end() {
     result.out = withoutCarriageReturns(result.out);
     result.err = withoutCarriageReturns(result.err);
   }
-  result.trace = lines(withoutCarriageReturns(readFile(folder.path / "trace.txt")));
+  result.trace =
+      lines(withoutCarriageReturns(fileContent((folder.path / "trace.txt").string())));
 }
 
 Process::Process(const Run &run) : inner_(std::make_unique<Inner>()) {

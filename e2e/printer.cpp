@@ -1,12 +1,13 @@
 #include "e2e/printer.h"
 
+#include "e2e/test_folder.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -116,10 +117,7 @@ void Printer::kill() {
 }
 
 std::string Printer::errors() const {
-  std::ifstream in(errorsPath_, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return fileContent(errorsPath_);
 }
 
 bool overLink() {

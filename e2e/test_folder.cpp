@@ -48,4 +48,8 @@ std::string fileContent(const std::string &path) {
   return text.str();
 }
 
+void writeFile(const std::string &path, const std::string &text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
 } // namespace e2e

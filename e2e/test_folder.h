@@ -30,4 +30,7 @@ private:
 /// The whole content of a file; empty when it isn't there.
 std::string fileContent(const std::string &path);
 
+/// Writes text as the whole content of a file, byte for byte.
+void writeFile(const std::string &path, const std::string &text);
+
 } // namespace e2e

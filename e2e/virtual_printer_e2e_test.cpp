@@ -5,7 +5,6 @@
 #include "e2e/test_folder.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -111,7 +110,7 @@ std::string made(Kind kind, const e2e::TestFolder &folder) {
     // A comment line of the largest size taken, or one byte more.
     const std::string path = folder.file("script.txt");
     const std::size_t size = kMaxScript + (kind == Kind::LargeScript ? 1 : 0);
-    std::ofstream(path, std::ios::binary) << "#" + std::string(size - 2, '-') + "\n";
+    e2e::writeFile(path, "#" + std::string(size - 2, '-') + "\n");
     return path;
   }
   }

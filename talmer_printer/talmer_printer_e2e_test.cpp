@@ -456,11 +456,7 @@ TEST(PrinterCommandLine, BadArgumentsGiveTheUsageAndExitTwo) {
 TEST(PrinterCommandLine, ABadScriptIsRefusedWithItsLine) {
   const e2e::TestFolder folder;
   const std::string script = folder.file("script");
-  {
-    std::FILE *file = std::fopen(script.c_str(), "w");
-    std::fputs("papfeed never\nat 5 explode\n", file);
-    std::fclose(file);
-  }
+  e2e::writeFile(script, "papfeed never\nat 5 explode\n");
   e2e::Printer printer({"--script", script});
   EXPECT_FALSE(printer.started());
   EXPECT_EQ(printer.stop(), 2);
@@ -471,11 +467,7 @@ TEST(PrinterCommandLine, ABadScriptIsRefusedWithItsLine) {
 TEST(PrinterCommandLine, ADamagedMemoryKeepsThePrinterOff) {
   const e2e::TestFolder folder;
   const std::string memory = folder.file("memory");
-  {
-    std::FILE *file = std::fopen(memory.c_str(), "w");
-    std::fputs("not a memory\n", file);
-    std::fclose(file);
-  }
+  e2e::writeFile(memory, "not a memory\n");
   e2e::Printer printer({"--state", memory});
   EXPECT_FALSE(printer.started());
   EXPECT_EQ(printer.stop(), 1);
