@@ -21,7 +21,6 @@ namespace {
 using link::Frame;
 
 constexpr int kConnectMs = 2000;
-constexpr int kReaderSliceMs = 100;
 constexpr std::int64_t kCodeLow = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kCodeHigh = 0xFFFFFFFFll;
 
@@ -233,11 +232,8 @@ public:
       if (closed_) return;
       closed_ = true;
     }
-    call(frame(link::kClose), 0); // the printer frees its port at once
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
+    // The printer frees its port at once; one that didn't open needs nothing.
+    if (opened_) call(frame(link::kClose), 0);
     channel_.shutdown();
     if (reader_.joinable()) reader_.join();
   }
@@ -306,19 +302,10 @@ private:
 
   // The reader: answers to the call that waits, status changes to the
   // listener; the end of the connection, or what isn't a frame, loses it.
-  // The shutdown in close() ends its receive at once where the system wakes
-  // a waiting poll for it; Windows doesn't always (Wine's doesn't, on a peer
-  // that never answered), so the reader also looks every kReaderSliceMs.
   void read() {
     for (;;) {
       Frame f;
-      const link::Channel::Got got = channel_.receive(&f, kReaderSliceMs);
-      if (got == link::Channel::Got::TimedOut) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) break;
-        continue;
-      }
-      if (got != link::Channel::Got::Frame) break;
+      if (channel_.receive(&f, -1) != link::Channel::Got::Frame) break;
       if (f.verb == link::kNotify) {
         if (std::optional<std::int64_t> value = f.number("value", 0, 0xFFFFFFFFll))
           if (listener_) listener_(static_cast<std::uint32_t>(*value));
@@ -347,7 +334,6 @@ private:
   std::optional<Frame> reply_;
   bool lost_ = false;
   bool closed_ = false;
-  bool stopping_ = false; ///< the reader ends
   bool opened_ = false;
   std::uint32_t scale_ = 1;
   RequestId lastId_ = 0;

@@ -1,5 +1,6 @@
 #include "link/channel.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace talmer::link {
@@ -19,16 +20,21 @@ Channel::Got Channel::receive(Frame *frame, int timeoutMs) {
       return Got::Frame;
     }
     if (reader_.broken()) return Got::Broken;
-    int wait = -1;
+    if (shut_) return Got::Closed;
+    int left = kShutdownCheckMs + 1; // more than a slice: as long as it takes
     if (timeoutMs >= 0) {
-      wait = static_cast<int>(
+      left = static_cast<int>(
           std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now())
               .count());
-      if (wait < 0) wait = 0;
+      if (left < 0) left = 0;
     }
+    const int wait = std::min(left, kShutdownCheckMs);
     char buffer[16384];
     const long got = platform::receiveSome(socket_, buffer, sizeof buffer, wait);
-    if (got == -2) return Got::TimedOut;
+    if (got == -2) {
+      if (wait < left) continue; // a slice over: look at shut_ again
+      return Got::TimedOut;
+    }
     if (got <= 0) return Got::Closed;
     reader_.feed(std::string_view(buffer, static_cast<std::size_t>(got)));
   }

@@ -6,6 +6,7 @@
 #include "link/frame.h"
 #include "platform/socket.h"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -28,12 +29,21 @@ public:
   Got receive(Frame *frame, int timeoutMs);
   const std::string &error() const { return reader_.error(); }
 
-  /// Makes a receive under way return Closed; the socket stays until the
-  /// channel goes.
-  void shutdown() { platform::shutdownSocket(socket_); }
+  /// Makes a receive under way return Closed, within kShutdownCheckMs where
+  /// the system doesn't wake it at once; the socket stays until the channel
+  /// goes.
+  void shutdown() {
+    shut_ = true;
+    platform::shutdownSocket(socket_);
+  }
+
+  /// A local shutdown doesn't wake a waiting poll on every Windows (Wine's
+  /// doesn't, on a peer that never answered): a receive looks this often.
+  static constexpr int kShutdownCheckMs = 100;
 
 private:
   const platform::Socket socket_;
+  std::atomic<bool> shut_ = false;
   std::mutex sending_;
   FrameReader reader_;
 };
