@@ -6,8 +6,6 @@
 #include "link/protocol.h"
 #include "platform/cp1250.h"
 
-#include <limits>
-
 namespace talmer::printer {
 namespace {
 
@@ -76,15 +74,13 @@ std::shared_ptr<Session> LinkDispatch::session() {
 
 void LinkDispatch::closeSession() {
   std::shared_ptr<Session> closing;
-  bool wasConnected;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     closing.swap(session_);
-    wasConnected = connected_;
-    connected_ = false;
   }
-  if (closing) closing->close();
-  if (wasConnected) host_.disconnected();
+  if (!closing) return;
+  closing->close();
+  host_.disconnected();
 }
 
 std::optional<Frame> LinkDispatch::handle(const Frame &frame, std::uint64_t heldMs,
@@ -121,17 +117,18 @@ std::optional<Frame> LinkDispatch::open(const Frame &frame, bool *ok,
   std::int32_t code = kOk;
   std::shared_ptr<Session> opened = host_.engine().connect(
       port, std::make_shared<const Script>(std::move(parsed.script)), notify_, &code);
-  if (opened) {
-    ids_.clear();
-    byEngine_.clear();
-    opened_ = true;
+  // Opening may fail with any code, 0 too ("open fail 0").
+  if (!opened) return answer.add("opened", 0).add("code", code);
+  ids_.clear();
+  byEngine_.clear();
+  opened_ = true;
+  {
+    // Told under the lock, so that a close by the reader is told after it.
     std::lock_guard<std::mutex> lock(mutex_);
     session_ = std::move(opened);
-    connected_ = true;
+    host_.connected(program.empty() ? "a program" : program);
   }
-  // Opening may fail with any code, 0 too ("open fail 0").
-  if (opened_ && session()) host_.connected(program.empty() ? "a program" : program);
-  return answer.add("opened", session() ? 1 : 0).add("code", code);
+  return answer.add("opened", 1).add("code", code);
 }
 
 std::optional<Frame> LinkDispatch::call(const Frame &frame, std::uint64_t heldMs,

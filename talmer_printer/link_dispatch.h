@@ -47,8 +47,7 @@ private:
   PrinterHost &host_;
   const std::function<void(std::uint32_t)> notify_;
   std::mutex mutex_;
-  std::shared_ptr<Session> session_; ///< null once closed
-  bool connected_ = false;
+  std::shared_ptr<Session> session_;       ///< null once closed
   bool opened_ = false;                    ///< a session was opened on this connection
   std::map<std::uint32_t, RequestId> ids_; ///< the library's to the engine's
   std::map<RequestId, std::uint32_t> byEngine_; ///< and back
