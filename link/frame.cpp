@@ -124,6 +124,9 @@ std::string encode(const Frame &frame) {
          std::to_string(body.size()) + "\n" + body;
 }
 
+namespace {
+
+/// Parses one frame's body; false (with *error) when it isn't valid.
 bool parseBody(std::string_view body, Frame *frame, std::string *error) {
   while (!body.empty()) {
     const std::size_t end = body.find('\n');
@@ -147,6 +150,8 @@ bool parseBody(std::string_view body, Frame *frame, std::string *error) {
   }
   return true;
 }
+
+} // namespace
 
 std::optional<Frame> FrameReader::next() {
   if (broken()) return std::nullopt;

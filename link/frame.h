@@ -62,7 +62,4 @@ private:
   std::string error_;
 };
 
-/// Parses one frame's body; false (with *error) when it isn't valid.
-bool parseBody(std::string_view body, Frame *frame, std::string *error);
-
 } // namespace talmer::link

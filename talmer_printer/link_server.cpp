@@ -18,11 +18,6 @@ constexpr std::size_t kInboxLimit = 10000;
 /// Status changes that may wait to go out; beyond, the newest replaces the last.
 constexpr std::size_t kNotifyLimit = 256;
 
-void say(const std::string &text) {
-  std::fprintf(stderr, "talmer_printer: %s\n", text.c_str());
-  std::fflush(stderr);
-}
-
 } // namespace
 
 struct LinkServer::Connection {
@@ -40,7 +35,6 @@ struct LinkServer::Connection {
   std::deque<link::Frame> outbox;
   std::size_t notifies = 0; ///< of them in the outbox
   bool closing = false;
-  bool finished = false;
   LinkDispatch dispatch;
   std::thread reader, dispatcher, writer;
 

@@ -4,6 +4,7 @@
 // on the line, and nothing comes back; when it is back, it all goes on, once.
 #pragma once
 
+#include "platform/socket.h"
 #include "talmer_printer/printer_host.h"
 
 #include <memory>
@@ -33,7 +34,7 @@ private:
   void acceptConnections();
 
   PrinterHost &host_;
-  std::intptr_t listener_ = -1;
+  platform::Socket listener_ = platform::kNoSocket;
   std::thread acceptor_;
   std::mutex mutex_;
   bool stopping_ = false;

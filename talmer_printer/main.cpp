@@ -6,7 +6,6 @@
 #include "engine/engine.h"
 #include "engine/status_codes.h"
 #include "platform/cp1250.h"
-#include "platform/files.h"
 #include "talmer_printer/event_hub.h"
 #include "talmer_printer/link_server.h"
 #include "talmer_printer/options.h"
@@ -24,20 +23,14 @@ namespace {
 using namespace talmer;
 using namespace talmer::printer;
 
-constexpr std::streamoff kRollTailBytes = 1 << 20;
-
-void say(const std::string &text) {
-  std::fprintf(stderr, "talmer_printer: %s\n", text.c_str());
-  std::fflush(stderr);
-}
-
 /// The end of the paper roll file, from a line's start, for the panel.
 std::string rollTail(const std::string &path) {
   if (path.empty()) return std::string();
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return std::string();
   const std::streamoff size = file.tellg();
-  const std::streamoff from = size > kRollTailBytes ? size - kRollTailBytes : 0;
+  constexpr auto kTail = static_cast<std::streamoff>(PrinterHost::kRollBytes);
+  const std::streamoff from = size > kTail ? size - kTail : 0;
   file.seekg(from);
   std::string text(static_cast<std::size_t>(size - from), '\0');
   file.read(text.data(), static_cast<std::streamsize>(text.size()));

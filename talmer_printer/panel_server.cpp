@@ -10,10 +10,6 @@ namespace {
 
 constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 
-std::string text(const nlohmann::json &json) {
-  return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 /// The body as one word: what curl -d sends, without the line end an editor
 /// or echo may add.
 std::string word(const std::string &body) {
@@ -58,7 +54,7 @@ void PanelServer::routes() {
     res.set_content(kPanelPage, "text/html; charset=utf-8");
   });
   s.Get("/api/state", [this](const httplib::Request &, httplib::Response &res) {
-    res.set_content(text(host_.state()), "application/json");
+    res.set_content(jsonText(host_.state()), "application/json");
   });
   s.Get("/api/roll", [this](const httplib::Request &, httplib::Response &res) {
     res.set_content(host_.roll(), "text/plain; charset=utf-8");
@@ -74,7 +70,7 @@ void PanelServer::routes() {
         return refuse(res, 400,
                       std::string(what) + ": the body must be " + on + " or " + off);
       apply(value == on);
-      res.set_content(text(host_.state()), "application/json");
+      res.set_content(jsonText(host_.state()), "application/json");
     };
   };
   s.Post("/api/paper", control("paper", "out", "in",
@@ -96,7 +92,7 @@ void PanelServer::routes() {
                         " belongs to the program's own script "
                         "(TALMER_SIM_SCRIPT), not to the printer");
     host_.engine().applyScript(parsed.script);
-    res.set_content(text(host_.state()), "application/json");
+    res.set_content(jsonText(host_.state()), "application/json");
   });
 
   // Server-sent events: what changes, as it changes.

@@ -3,16 +3,11 @@
 #include "engine/fiscal_memory.h"
 #include "platform/cp1250.h"
 
+#include <cstdio>
+
 namespace talmer::printer {
 namespace {
 
-/// JSON text; what isn't UTF-8 (a command line's bytes) is replaced, never
-/// thrown about.
-std::string text(const nlohmann::json &json) {
-  return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-constexpr std::size_t kRollBytes = 1 << 20; ///< the roll kept for the panels
 constexpr std::size_t kCallsKept = 200;
 
 const char *const kRateLetters[] = {"A", "B", "C", "D", "E", "F", "G"};
@@ -38,6 +33,15 @@ nlohmann::json totalsOf(const Totals &totals,
 }
 
 } // namespace
+
+std::string jsonText(const nlohmann::json &json) {
+  return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+void say(const std::string &text) {
+  std::fprintf(stderr, "talmer_printer: %s\n", text.c_str());
+  std::fflush(stderr);
+}
 
 PrinterHost::PrinterHost(std::shared_ptr<Engine> engine, std::shared_ptr<Clock> clock,
                          Options options, EventHub &events,
@@ -118,7 +122,8 @@ void PrinterHost::called(const std::string &call) {
     if (calls_.size() > kCallsKept) calls_.pop_front();
   }
   // Made into an event only for a panel that watches: calls come fast.
-  if (events_.watched()) events_.publish("call", text(nlohmann::json{{"call", call}}));
+  if (events_.watched())
+    events_.publish("call", jsonText(nlohmann::json{{"call", call}}));
 }
 
 void PrinterHost::setAddresses(std::string link, std::string panel) {
@@ -140,7 +145,7 @@ void PrinterHost::printed(const PrintoutLines &lines) {
       roll_.pop_front();
     }
   }
-  events_.publish("printout", text(nlohmann::json{{"lines", lines}}));
+  events_.publish("printout", jsonText(nlohmann::json{{"lines", lines}}));
   changed();
 }
 
@@ -161,7 +166,7 @@ void PrinterHost::publishStates() {
     if (stopping_) return;
     changed_ = false;
     lock.unlock();
-    events_.publish("state", text(state()));
+    events_.publish("state", jsonText(state()));
     lock.lock();
   }
 }

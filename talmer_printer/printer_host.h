@@ -18,8 +18,18 @@
 
 namespace talmer::printer {
 
+/// JSON text; what isn't UTF-8 (a command line's bytes) is replaced, never
+/// thrown about.
+std::string jsonText(const nlohmann::json &json);
+
+/// A line on the process's standard error, after "talmer_printer: ".
+void say(const std::string &text);
+
 class PrinterHost {
 public:
+  /// The end of the roll that the panels are given, in bytes.
+  static constexpr std::size_t kRollBytes = 1 << 20;
+
   /// The roll begins with what the paper roll file already held.
   PrinterHost(std::shared_ptr<Engine> engine, std::shared_ptr<Clock> clock,
               Options options, EventHub &events, const std::string &rollSoFar);
