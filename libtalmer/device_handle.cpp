@@ -67,7 +67,7 @@ std::int32_t setParam(HandleState &h, std::uint32_t id, const void *value) {
 
 std::int32_t getParam(HandleState &h, std::uint32_t id, std::string *text,
                       std::int32_t *number) {
-  std::lock_guard<std::mutex> lock(h.mutex);
+  std::unique_lock<std::mutex> lock(h.mutex);
   switch (id) {
   case FPD_PARAM_COM_SETTINGS:
     *text = h.comSettings;
@@ -87,8 +87,13 @@ std::int32_t getParam(HandleState &h, std::uint32_t id, std::string *text,
       *text = *h.script->usbDevices;
       return kOk;
     }
-    if (!h.environment.printerAddress.empty())
-      return listLinkDevices(h.environment.printerAddress, text);
+    if (!h.environment.printerAddress.empty()) {
+      // Asking the printer takes its time: without the lock, which every
+      // call takes. The address is the environment's, read once.
+      const std::string address = h.environment.printerAddress;
+      lock.unlock();
+      return listLinkDevices(address, text);
+    }
     *text = EngineConfig().usbSerials;
     return kOk;
   case FPD_PARAM_2000A:
