@@ -1,6 +1,7 @@
 #include "libtalmer/link_session.h"
 
 #include "connection/talmer.h"
+#include "engine/modem.h"
 #include "engine/status_codes.h"
 #include "link/channel.h"
 #include "link/protocol.h"
@@ -62,7 +63,7 @@ public:
         .add("com", port.comSettings)
         .add("usb", port.usbSerial)
         .add("script", scriptText)
-        .add("program", programName());
+        .add("program", platform::programName());
     const Answer answer =
         call(std::move(f), 0, 4 * link::answerMs(platform::timeScale()));
     if (!answer.reply) return answer.failure;
@@ -216,7 +217,7 @@ public:
   }
 
   std::int32_t modemDial(const ModemSettings &modem) override {
-    const Answer answer = call(withModem(frame(link::kDial), modem), 1500);
+    const Answer answer = call(withModem(frame(link::kDial), modem), Modem::kDialMs);
     return answer.reply ? code(*answer.reply) : answer.failure;
   }
 
@@ -256,8 +257,6 @@ private:
         .add("dial", modem.dial);
     return f;
   }
-
-  static std::string programName() { return platform::programName(); }
 
   /// Sends a frame that needs no answer.
   std::int32_t send(const Frame &f) {
