@@ -223,8 +223,7 @@ void Process::Inner::startProgram() {
   outFd = out[0];
   errFd = err[0];
   pending = run.input;
-  for (int fd : {inFd, wake[0], wake[1]})
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  fcntl(inFd, F_SETFL, fcntl(inFd, F_GETFL) | O_NONBLOCK);
 }
 
 bool Process::Inner::pump(std::unique_lock<std::mutex> &lock) {
@@ -313,7 +312,8 @@ void Process::Inner::end() {
 
 Process::Process(const Run &run) : inner_(std::make_unique<Inner>()) {
   inner_->run = run;
-  if (pipe(inner_->wake) != 0) std::abort();
+  // Not inherited by the programs: the wake pipe is the harness's own.
+  if (pipe2(inner_->wake, O_CLOEXEC | O_NONBLOCK) != 0) std::abort();
   inner_->startProgram();
   inner_->mover = std::thread([inner = inner_.get()] { inner->move(); });
 }
