@@ -1,5 +1,7 @@
 #include "engine/fiscal_memory.h"
 
+#include "engine/text_checks.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
@@ -175,16 +177,11 @@ bool possibleTotals(const Totals &t) {
 // Adds possible totals to a sum within the bounds; false when the sum goes
 // beyond them. Neither overflows.
 bool addWithinBounds(const Totals &t, Totals *sum) {
-  sum->receipts += t.receipts;
-  sum->invoices += t.invoices;
-  sum->cancelled += t.cancelled;
+  *sum += t;
   bool within = sum->receipts <= kMaxNumber && sum->invoices <= kMaxNumber &&
                 sum->cancelled <= kMaxNumber;
-  for (int r = 0; r < kRateCount; ++r) {
-    sum->gross[r] += t.gross[r];
-    sum->vat[r] += t.vat[r];
+  for (int r = 0; r < kRateCount; ++r)
     within = within && sum->gross[r] <= kMaxTotal;
-  }
   return within;
 }
 
@@ -203,8 +200,7 @@ bool possibleMemory(const FiscalMemory &m) {
       !std::all_of(m.footer.begin(), m.footer.end(), fitsThePaper))
     return false;
   if (m.barcode.size() > kMaxBarcodeDigits ||
-      !std::all_of(m.barcode.begin(), m.barcode.end(),
-                   [](char c) { return c >= '0' && c <= '9'; }))
+      (!m.barcode.empty() && !allDigits(m.barcode)))
     return false;
   Totals sum;
   long last = 0;

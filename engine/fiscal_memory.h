@@ -38,6 +38,16 @@ struct Totals {
   long invoices = 0;
   long cancelled = 0;
   bool operator==(const Totals &) const = default;
+  Totals &operator+=(const Totals &t) {
+    for (int r = 0; r < kRateCount; ++r) {
+      gross[r] += t.gross[r];
+      vat[r] += t.vat[r];
+    }
+    receipts += t.receipts;
+    invoices += t.invoices;
+    cancelled += t.cancelled;
+    return *this;
+  }
 };
 
 /// One daily report as kept in fiscal memory.

@@ -2,6 +2,7 @@
 // footer barcode.
 #include "engine/printer_model.h"
 #include "engine/status_codes.h"
+#include "engine/text_checks.h"
 
 namespace talmer {
 namespace {
@@ -120,8 +121,7 @@ std::int32_t Model::ftrcfg(const Params &p, Outcome &, Printout &) {
   std::string barcode;
   if (auto s = p.onlyKeys({"bc"})) return s;
   if (auto s = p.text("bc", true, kMaxBarcodeDigits, &barcode)) return s;
-  for (char c : barcode)
-    if (c < '0' || c > '9') return kBadNumber;
+  if (!barcode.empty() && !allDigits(barcode)) return kBadNumber;
   memory_.barcode = barcode;
   return kOk;
 }

@@ -1,16 +1,12 @@
 #include "engine/printer_params.h"
 
 #include "engine/status_codes.h"
+#include "engine/text_checks.h"
 
 #include <algorithm>
 
 namespace talmer {
 namespace {
-
-bool allDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(),
-                                      [](char c) { return c >= '0' && c <= '9'; });
-}
 
 // Digits only, at most 15 of them (so that the value fits with room to spare).
 bool parseDigits(std::string_view text, long long *out) {

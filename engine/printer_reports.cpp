@@ -103,13 +103,7 @@ std::int32_t Model::periodicrepbydates(const Params &p, Outcome &, Printout &pap
   for (const DailyRecord &r : memory_.records) {
     if (r.date < first || r.date > last) continue;
     ++count;
-    for (int i = 0; i < kRateCount; ++i) {
-      period.gross[i] += r.totals.gross[i];
-      period.vat[i] += r.totals.vat[i];
-    }
-    period.receipts += r.totals.receipts;
-    period.invoices += r.totals.invoices;
-    period.cancelled += r.totals.cancelled;
+    period += r.totals;
     if (summaryOnly == 0)
       paper.leftRight("Raport nr " + std::to_string(r.number) + " " + r.date,
                       money(sum(r.totals.gross)));

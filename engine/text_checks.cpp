@@ -1,5 +1,6 @@
 #include "engine/text_checks.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -35,6 +36,11 @@ bool validPort(std::string_view port) {
 }
 
 } // namespace
+
+bool allDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(),
+                                      [](char c) { return c >= '0' && c <= '9'; });
+}
 
 bool validSerialSettings(std::string_view settings) {
   const std::vector<std::string_view> f = split(settings, ',');

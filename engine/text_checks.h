@@ -12,6 +12,9 @@
 
 namespace talmer {
 
+/// At least one character, and each of them 0 to 9.
+bool allDigits(std::string_view text);
+
 /// "port,baud,databits,parity,stopbits,flow" as docs/virtual-printer.md lists.
 bool validSerialSettings(std::string_view settings);
 
