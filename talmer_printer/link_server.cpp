@@ -76,14 +76,17 @@ struct LinkServer::Connection {
     f.verb = link::kNotify;
     f.add("value", static_cast<std::int64_t>(value));
     std::lock_guard<std::mutex> lock(mutex);
-    if (notifies >= kNotifyLimit && !outbox.empty() &&
-        outbox.back().verb == link::kNotify) {
-      outbox.back() = std::move(f);
-    } else {
-      outbox.push_back(std::move(f));
-      ++notifies;
-    }
     moved.notify_all();
+    // Beyond the limit the newest replaces the last change waiting, also
+    // when answers wait after it: the limit holds whatever else waits.
+    if (notifies >= kNotifyLimit)
+      for (auto waiting = outbox.rbegin(); waiting != outbox.rend(); ++waiting)
+        if (waiting->verb == link::kNotify) {
+          *waiting = std::move(f);
+          return;
+        }
+    outbox.push_back(std::move(f));
+    ++notifies;
   }
 
   void read() {
