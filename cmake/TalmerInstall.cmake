@@ -46,7 +46,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/talmerConfig.cmake
 
 set(talmer_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/talmer)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${talmer_doc_dir})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${talmer_doc_dir}
-        FILES_MATCHING PATTERN "*.md")
+# docs/ as it is beside the README, so that the README's links and picture hold.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${talmer_doc_dir})
 
 include(TalmerPackage)
