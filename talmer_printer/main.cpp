@@ -72,6 +72,10 @@ int main(int argc, char **argv) {
                   << "\n";
       return 2;
     }
+    if (const std::string why = notThePrinters(*config.script); !why.empty()) {
+      std::cerr << "talmer_printer: --script " << options.script << ": " << why << "\n";
+      return 2;
+    }
   }
   config.printer.paperPath = options.paper;
   config.printer.statePath = options.state;

@@ -24,16 +24,6 @@ void refuse(httplib::Response &res, int status, const std::string &reason) {
   res.set_content(reason + "\n", "text/plain; charset=utf-8");
 }
 
-/// The directives that belong to the program's own script: the printer has
-/// nothing to do with them.
-std::string libraryDirective(const Script &script) {
-  if (script.handleFail) return "handle fail";
-  if (!script.descriptions.empty()) return "describe";
-  if (script.eventNone) return "event none";
-  if (script.usbDevicesFail) return "usb-devices fail";
-  return std::string();
-}
-
 } // namespace
 
 PanelServer::PanelServer(PrinterHost &host, EventHub &events)
@@ -85,12 +75,8 @@ void PanelServer::routes() {
     ParsedScript parsed = parseScript(req.body);
     if (!parsed.errors.empty())
       return refuse(res, 400, "script: " + parsed.errors.front());
-    const std::string theirs = libraryDirective(parsed.script);
-    if (!theirs.empty())
-      return refuse(res, 400,
-                    "script: " + theirs +
-                        " belongs to the program's own script "
-                        "(TALMER_SIM_SCRIPT), not to the printer");
+    if (const std::string why = notThePrinters(parsed.script); !why.empty())
+      return refuse(res, 400, "script: " + why);
     host_.engine().applyScript(parsed.script);
     res.set_content(jsonText(host_.state()), "application/json");
   });

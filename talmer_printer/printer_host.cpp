@@ -38,6 +38,17 @@ std::string jsonText(const nlohmann::json &json) {
   return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+std::string notThePrinters(const Script &script) {
+  const char *directive = script.handleFail                            ? "handle fail"
+                          : !script.descriptions.empty()               ? "describe"
+                          : script.eventNone                           ? "event none"
+                          : script.usbDevices || script.usbDevicesFail ? "usb-devices"
+                                                                       : nullptr;
+  if (directive == nullptr) return std::string();
+  return std::string(directive) +
+         " belongs to the program's own script (TALMER_SIM_SCRIPT), not to the printer";
+}
+
 void say(const std::string &text) {
   std::fprintf(stderr, "talmer_printer: %s\n", text.c_str());
   std::fflush(stderr);

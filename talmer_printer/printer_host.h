@@ -25,6 +25,10 @@ std::string jsonText(const nlohmann::json &json);
 /// A line on the process's standard error, after "talmer_printer: ".
 void say(const std::string &text);
 
+/// Why a script isn't the printer's: a directive of it belongs to the
+/// program's own script (the library's); empty when it is the printer's.
+std::string notThePrinters(const Script &script);
+
 class PrinterHost {
 public:
   /// The end of the roll that the panels are given, in bytes.

@@ -453,7 +453,7 @@ TEST(PrinterCommandLine, BadArgumentsGiveTheUsageAndExitTwo) {
   }
 }
 
-TEST(PrinterCommandLine, ABadScriptIsRefusedWithItsLine) {
+TEST(PrinterCommandLine, ABadScriptIsRefusedWithItsReason) {
   const e2e::TestFolder folder;
   const std::string script = folder.file("script");
   e2e::writeFile(script, "papfeed never\nat 5 explode\n");
@@ -462,6 +462,15 @@ TEST(PrinterCommandLine, ABadScriptIsRefusedWithItsLine) {
   EXPECT_EQ(printer.stop(), 2);
   EXPECT_EQ(printer.errors(), "talmer_printer: --script " + script +
                                   ": line 2: not understood: at 5 explode\n");
+
+  // What belongs to the program's own script has no place in the printer's.
+  e2e::writeFile(script, "usb-devices \"VP0042\"\n");
+  e2e::Printer theirs({"--script", script});
+  EXPECT_FALSE(theirs.started());
+  EXPECT_EQ(theirs.stop(), 2);
+  EXPECT_EQ(theirs.errors(), "talmer_printer: --script " + script +
+                                 ": usb-devices belongs to the program's own script "
+                                 "(TALMER_SIM_SCRIPT), not to the printer\n");
 }
 
 TEST(PrinterCommandLine, ADamagedMemoryKeepsThePrinterOff) {
