@@ -15,6 +15,15 @@ namespace {
 
 /// Frames that may wait on a pulled cable before the connection is given up.
 constexpr std::size_t kInboxLimit = 10000;
+/// And bytes of their fields: a few frames of the largest size, not 10000.
+constexpr std::size_t kInboxBytesLimit = 16 << 20;
+
+std::size_t fieldBytes(const link::Frame &frame) {
+  std::size_t bytes = 0;
+  for (const auto &[key, value] : frame.fields)
+    bytes += key.size() + value.size();
+  return bytes;
+}
 /// Status changes that may wait to go out; beyond, the newest replaces the last.
 constexpr std::size_t kNotifyLimit = 256;
 
@@ -32,6 +41,7 @@ struct LinkServer::Connection {
   std::mutex mutex;
   std::condition_variable moved;
   std::deque<Held> inbox;
+  std::size_t inboxBytes = 0; ///< fieldBytes of the frames in it
   std::deque<link::Frame> outbox;
   std::size_t notifies = 0; ///< of them in the outbox
   bool closing = false;
@@ -116,11 +126,14 @@ struct LinkServer::Connection {
         if (!ok) break;
         continue;
       }
-      if (inbox.size() >= kInboxLimit) {
+      const std::size_t bytes = fieldBytes(frame);
+      if (inbox.size() >= kInboxLimit || inboxBytes + bytes > kInboxBytesLimit) {
         lock.unlock();
-        close("more than " + std::to_string(kInboxLimit) + " frames on the line");
+        close("more than " + std::to_string(kInboxLimit) + " frames or " +
+              std::to_string(kInboxBytesLimit) + " bytes on the line");
         break;
       }
+      inboxBytes += bytes;
       inbox.push_back({std::move(frame), host.clock().now()});
       moved.notify_all();
     }
@@ -165,6 +178,7 @@ struct LinkServer::Connection {
         if (inbox.empty()) continue;
         held = std::move(inbox.front());
         inbox.pop_front();
+        inboxBytes -= fieldBytes(held.frame);
         dispatching = true;
       }
       const bool ok = carryOut(held.frame, host.clock().now() - held.arrived);

@@ -330,6 +330,38 @@ TEST(PrinterLink, WhatIsNotAFrameEndsThatConnectionAndTheRestGoesOn) {
   EXPECT_EQ(e2e::run(over(printer, "plain_receipt")).exitCode, 0);
 }
 
+// While the cable is pulled, frames wait on the line within a bound of bytes
+// too: a few of the largest end that connection, not the printer's memory.
+TEST(PrinterLink, FramesOnAPulledCableAreBoundedInBytes) {
+  e2e::Printer printer;
+  ASSERT_TRUE(printer.started()) << printer.errors();
+  ASSERT_EQ(post(printer, "/api/link", "unplugged"), 200);
+  std::string host;
+  std::uint16_t port = 0;
+  ASSERT_TRUE(platform::splitAddress(printer.link(), &host, &port));
+  const platform::Socket s = platform::connectTcp(host, port, 5000);
+  ASSERT_NE(s, platform::kNoSocket);
+  talmer::link::Frame large;
+  large.verb = "LIST";
+  large.add("xx", std::string(2 << 20, 'a'));
+  for (std::uint32_t seq = 1; seq <= 9; ++seq) {
+    large.seq = seq;
+    const std::string bytes = talmer::link::encode(large);
+    if (!platform::sendAll(s, bytes.data(), bytes.size())) break;
+  }
+  char buffer[4096];
+  long got = 0;
+  while ((got = platform::receiveSome(s, buffer, sizeof buffer, 10000)) > 0) {
+  }
+  EXPECT_NE(got, -2) << "the connection is still open"; // closed, or reset
+  platform::closeSocket(s);
+  EXPECT_NE(printer.errors().find("bytes on the line; the connection is closed"),
+            std::string::npos)
+      << printer.errors();
+  ASSERT_EQ(post(printer, "/api/link", "plugged"), 200);
+  EXPECT_EQ(e2e::run(over(printer, "plain_receipt")).exitCode, 0);
+}
+
 // A call whose text is cut for the panel inside a Polish letter is shown cut
 // before the letter; nothing of it harms the printer.
 TEST(PrinterLink, ACallCutInsideALetterIsShownWhole) {
