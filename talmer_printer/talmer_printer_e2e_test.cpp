@@ -488,21 +488,24 @@ TEST(PrinterCommandLine, BadArgumentsGiveTheUsageAndExitTwo) {
 TEST(PrinterCommandLine, ABadScriptIsRefusedWithItsReason) {
   const e2e::TestFolder folder;
   const std::string script = folder.file("script");
-  e2e::writeFile(script, "papfeed never\nat 5 explode\n");
-  e2e::Printer printer({"--script", script});
-  EXPECT_FALSE(printer.started());
-  EXPECT_EQ(printer.stop(), 2);
-  EXPECT_EQ(printer.errors(), "talmer_printer: --script " + script +
-                                  ": line 2: not understood: at 5 explode\n");
-
-  // What belongs to the program's own script has no place in the printer's.
-  e2e::writeFile(script, "usb-devices \"VP0042\"\n");
-  e2e::Printer theirs({"--script", script});
-  EXPECT_FALSE(theirs.started());
-  EXPECT_EQ(theirs.stop(), 2);
-  EXPECT_EQ(theirs.errors(), "talmer_printer: --script " + script +
-                                 ": usb-devices belongs to the program's own script "
-                                 "(TALMER_SIM_SCRIPT), not to the printer\n");
+  struct Case {
+    const char *text;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"papfeed never\nat 5 explode\n", "line 2: not understood: at 5 explode"},
+      // What belongs to the program's own script has no place in the printer's.
+      {"usb-devices \"VP0042\"\n", "usb-devices belongs to the program's own script "
+                                   "(TALMER_SIM_SCRIPT), not to the printer"},
+  };
+  for (const Case &c : cases) {
+    e2e::writeFile(script, c.text);
+    e2e::Printer printer({"--script", script});
+    EXPECT_FALSE(printer.started()) << c.text;
+    EXPECT_EQ(printer.stop(), 2) << c.text;
+    EXPECT_EQ(printer.errors(),
+              "talmer_printer: --script " + script + ": " + c.reason + "\n");
+  }
 }
 
 TEST(PrinterCommandLine, ADamagedMemoryKeepsThePrinterOff) {
