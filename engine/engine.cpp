@@ -112,8 +112,7 @@ public:
   }
 
   std::int32_t wait(RequestId id, std::uint32_t ms) override {
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    return requests_.wait(lock, id, ms);
+    return waitHeld(id, ms, 0);
   }
 
   std::int32_t waitHeld(RequestId id, std::uint32_t ms, std::uint64_t heldMs) override {
